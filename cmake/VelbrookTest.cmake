@@ -2,6 +2,9 @@
 # One test program per folder; ctest runs each as a single test.
 function(velbrook_add_test)
   cmake_parse_arguments(VT "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT VT_SOURCES)
+    return()  # a test folder with no tests yet
+  endif()
   find_package(GTest REQUIRED)
   add_executable(${VT_NAME} ${VT_SOURCES})
   target_link_libraries(${VT_NAME} PRIVATE ${VT_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
