@@ -86,8 +86,12 @@ Bytes ConvertCodePage(const Bytes& input, const char* fromEncoding, const char* 
   return Bytes(out.begin(), out.end());
 }
 
-std::string TextToUtf8(const Text& text, bool* ok) { return ConvertCodePage(text, kAnsiCodePage, "UTF-8", ok); }
+std::string TextToUtf8(const Text& text, bool* ok) {
+  return ConvertCodePage(text, kAnsiCodePage, "UTF-8", ok);
+}
 
-Text Utf8ToText(const std::string& utf8, bool* ok) { return ConvertCodePage(utf8, "UTF-8", kAnsiCodePage, ok); }
+Text Utf8ToText(const std::string& utf8, bool* ok) {
+  return ConvertCodePage(utf8, "UTF-8", kAnsiCodePage, ok);
+}
 
 }  // namespace velbrook

@@ -189,7 +189,8 @@ std::int64_t ReadInt64(const Text& text) {
   constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
   constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
   std::uint64_t magnitude = 0;
-  const std::uint64_t limit = negative ? static_cast<std::uint64_t>(kMax) + 1 : static_cast<std::uint64_t>(kMax);
+  const std::uint64_t limit =
+      negative ? static_cast<std::uint64_t>(kMax) + 1 : static_cast<std::uint64_t>(kMax);
   bool saturated = false;
   for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
     auto digit = static_cast<std::uint64_t>(text[at] - '0');
