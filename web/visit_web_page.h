@@ -15,9 +15,9 @@ inline constexpr int kMethodHead = 2;
 // for which the routine uses scratch values the caller never sees.
 struct VisitOptions {
   // kMethodGet, kMethodPost or kMethodHead; any other value sends a GET.
-  std::optional<int> method;
+  std::optional<int> method = std::nullopt;
   // The body as text, used when `postBytes` is empty.
-  std::optional<Text> postText;
+  std::optional<Text> postText = std::nullopt;
   // in/out. Supplying it, even empty, switches the library's own cookie handling off for the request
   // and on return replaces it by the merge of itself and the cookies the response set.
   Text* cookies = nullptr;
@@ -29,12 +29,12 @@ struct VisitOptions {
   // out: the raw response headers, or 5000 spaces when there are none or they do not fit.
   Text* returnedHeaders = nullptr;
   // Returns a redirect's own body instead of following it.
-  std::optional<bool> noRedirect;
+  std::optional<bool> noRedirect = std::nullopt;
   // in/out: the body as bytes, ahead of `postText`; receives the bytes of `postText` when it is empty
   // and a body is sent.
   Bytes* postBytes = nullptr;
   // Proxy server ("HOST:PORT") for the session; empty connects directly.
-  std::optional<Text> proxy;
+  std::optional<Text> proxy = std::nullopt;
 };
 
 // One complete HTTP or HTTPS request in a session of its own, returning the response body whatever
