@@ -18,10 +18,10 @@ using ProgressCallback =
 // Download result codes.
 inline constexpr std::int32_t kDownloadOk = 0;
 inline constexpr std::int32_t kDownloadNoInternet = -1;
-inline constexpr std::int32_t kDownloadOpenUrlFailed = -2;  // FTP: no connection
-inline constexpr std::int32_t kDownloadOutputFailed = -3;   // FTP: remote file not found
-inline constexpr std::int32_t kDownloadReadFailed = -4;     // FTP also: remote file not opened
-inline constexpr std::int32_t kDownloadSeekFailed = -5;     // FTP only
+inline constexpr std::int32_t kDownloadOpenUrlFailed = -2;    // FTP: no connection
+inline constexpr std::int32_t kDownloadOutputFailed = -3;     // FTP: remote file not found
+inline constexpr std::int32_t kDownloadReadFailed = -4;       // FTP also: remote file not opened
+inline constexpr std::int32_t kDownloadSeekFailed = -5;       // FTP only
 inline constexpr std::int32_t kDownloadFtpOutputFailed = -6;  // FTP only
 
 // Copies an HTTP or FTP resource into a local file in chunks, with resume, progress and stop.
@@ -35,8 +35,7 @@ class FileDownloader {
   std::int32_t DownloadHttp(const Text& url, const Text& targetPath, ProgressCallback progress = {},
                             std::optional<std::int32_t> startPosition = std::nullopt);
 
-  std::int32_t DownloadFtp(const Text& url, const Text& targetPath,
-                           std::optional<Text> user = std::nullopt,
+  std::int32_t DownloadFtp(const Text& url, const Text& targetPath, std::optional<Text> user = std::nullopt,
                            std::optional<Text> password = std::nullopt, ProgressCallback progress = {},
                            std::optional<std::int32_t> startPosition = std::nullopt);
 
@@ -52,6 +51,11 @@ class FileDownloader {
   std::optional<std::uint64_t> LastAnnouncedLength() const { return lastAnnouncedLength_; }
 
  private:
+  // Reads `source` (an Internet layer handle) to its end in chunks into the output file, with a
+  // progress call after each chunk; closes the output file and gives the result code.
+  std::int32_t ReadLoop(std::uint32_t source, std::uint32_t total, std::int32_t start,
+                        const ProgressCallback& progress);
+
   TickSource ticks_;
   Text url_;
   FileHandle outputFile_ = 0;

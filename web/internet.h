@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/text.h"
@@ -45,6 +46,9 @@ inline constexpr std::uint32_t kFlagNoCookies = 0x00080000;
 inline constexpr std::uint32_t kFlagIgnoreRedirectToHttps = 0x00004000;
 inline constexpr std::uint32_t kFlagPragmaNoCache = 0x00000100;
 inline constexpr std::uint32_t kFlagNeedFile = 0x00000010;
+// Our own request flag: the body is handed over decoded from gzip or deflate, as the resource itself.
+// Without it the body comes as sent. The request's header block still decides what is advertised.
+inline constexpr std::uint32_t kFlagDecodeContent = 0x00000004;
 
 inline constexpr std::uint32_t kGenericRead = 0x80000000;
 
@@ -73,11 +77,16 @@ Handle OpenUrl(Handle session, const Text& url, const char* headers, std::size_t
 
 // HTTP_QUERY_RAW_HEADERS_CRLF: the final response's raw headers, status line first, each line ending
 // in "\r\n", the block ending in an empty line, zero-terminated. False when they do not fit
-// `*bufferLength` bytes (terminator included); `*bufferLength` then holds the size needed.
+// `*bufferLength` bytes (terminator included); `*bufferLength` then holds the size needed. On success
+// `*bufferLength` holds the length without the terminator.
 bool HttpQueryRawHeaders(Handle request, char* buffer, std::uint32_t* bufferLength);
 
-// HTTP_QUERY_CONTENT_LENGTH as a number. False when the response announces none.
+// HTTP_QUERY_CONTENT_LENGTH as a number. False when the response announces none or one that does not
+// fit 32 bits.
 bool HttpQueryContentLength(Handle request, std::uint32_t* length);
+
+// The final response's Content-Length in full 64 bits; nullopt when it announces none.
+std::optional<std::uint64_t> HttpAnnouncedLength(Handle request);
 
 // The final response's status code, or 0 when there is none.
 int HttpStatusCode(Handle request);
@@ -107,6 +116,8 @@ struct Timeouts {
   long stallMs = 60000;
 };
 void SetTimeoutsForTesting(const Timeouts& timeouts);
+// The most unread body bytes that the handle's transfer has held at once.
+std::size_t PeakBufferedBytesForTesting(Handle handle);
 // Adds a PEM CA file that https verification trusts besides the system store; empty resets.
 void SetExtraCaFileForTesting(const std::string& pemPath);
 

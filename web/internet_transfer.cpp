@@ -1,0 +1,277 @@
+#include "web/internet_transfer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "web/internet_curl_handles.h"
+#include "web/internet_easy_setup.h"
+
+namespace velbrook::inet::detail {
+namespace {
+
+// How long one wait on the sockets lasts before curl's own timers are looked at again.
+constexpr int kPollMilliseconds = 100;
+
+constexpr int kHttpStatusClass = 100;
+
+std::string_view StripLineEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  return line;
+}
+
+// The status code of a block that begins with "HTTP/x.y NNN ...", or 0.
+int StatusOfBlock(std::string_view block) {
+  const std::size_t space = block.find(' ');
+  if (block.substr(0, 5) != "HTTP/" || space == std::string_view::npos) return 0;
+  int code = 0;
+  for (std::size_t i = space + 1; i < block.size() && i < space + 4; ++i) {
+    if (block[i] < '0' || block[i] > '9') return 0;
+    code = code * 10 + (block[i] - '0');
+  }
+  return code;
+}
+
+// The value of the first header line of this name in a CRLF block, compared without letter case.
+std::optional<std::string_view> HeaderValue(std::string_view block, std::string_view name) {
+  std::size_t start = block.find("\r\n");
+  while (start != std::string_view::npos) {
+    start += 2;
+    const std::size_t end = block.find("\r\n", start);
+    const std::string_view line = block.substr(start, end - start);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && BlockHasHeader(line, name)) {
+      std::string_view value = line.substr(colon + 1);
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+      while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+      return value;
+    }
+    start = end;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+struct CookieStore::Impl {
+  SharePtr share;
+};
+
+CookieStore::CookieStore() : impl_(std::make_unique<Impl>()) {}
+CookieStore::~CookieStore() = default;
+
+std::shared_ptr<CookieStore> CookieStore::Create() {
+  if (!EnsureCurlInitialised()) return nullptr;
+  std::shared_ptr<CookieStore> store(new CookieStore());
+  store->impl_->share.reset(curl_share_init());
+  if (!store->impl_->share ||
+      curl_share_setopt(store->impl_->share.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) != CURLSHE_OK) {
+    return nullptr;
+  }
+  return store;
+}
+
+void* CookieStore::NativeShare() const { return impl_->share.get(); }
+
+struct Transfer::Impl {
+  // Declared first so that they go last: curl may still point at them while the easy handle dies.
+  std::shared_ptr<CookieStore> cookies;
+  SlistPtr headers;
+  MultiPtr multi;
+  EasyPtr easy;
+  bool attached = false;
+
+  bool ftp = false;
+  bool followRedirects = true;
+  bool started = false;
+  bool done = false;
+  CURLcode result = CURLE_OK;
+  bool paused = false;
+
+  std::string buffer;  // unread body from `readOffset` on
+  std::size_t readOffset = 0;
+  std::size_t peakBuffered = 0;
+  bool bodyStarted = false;
+
+  std::string block;  // the header block being received
+  std::string finalHeaders;
+  bool headersFinal = false;
+  std::optional<std::uint64_t> remoteSize;
+
+  ~Impl() {
+    if (attached) (void)curl_multi_remove_handle(multi.get(), easy.get());  // the handle dies next anyway
+  }
+
+  std::size_t Unread() const { return buffer.size() - readOffset; }
+
+  void MarkHeadersFinal() {
+    if (headersFinal) return;
+    headersFinal = true;
+    finalHeaders = block;
+  }
+
+  std::size_t OnBody(const char* data, std::size_t length) {
+    bodyStarted = true;
+    MarkHeadersFinal();
+    if (Unread() > 0 && Unread() + length > kMaxBufferedBytes) {
+      paused = true;
+      return CURL_WRITEFUNC_PAUSE;  // curl keeps this chunk and offers it again on resume
+    }
+    if (readOffset > 0 && readOffset == buffer.size()) {
+      buffer.clear();
+      readOffset = 0;
+    }
+    buffer.append(data, length);
+    peakBuffered = std::max(peakBuffered, Unread());
+    return length;
+  }
+
+  void OnHeaderLine(std::string_view raw) {
+    if (ftp || headersFinal) return;  // FTP replies and trailers are no response headers
+    const std::string_view line = StripLineEnd(raw);
+    if (line.substr(0, 5) == "HTTP/") block.clear();
+    block.append(line);
+    block.append("\r\n");
+    if (!line.empty()) return;
+    const int status = StatusOfBlock(block);
+    const bool interim = status / kHttpStatusClass == 1;
+    const bool followed =
+        followRedirects && status / kHttpStatusClass == 3 && HeaderValue(block, "Location").has_value();
+    if (!interim && !followed) MarkHeadersFinal();
+  }
+
+  void CollectDone() {
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      done = true;
+      result = message->data.result;
+      if (result == CURLE_OK) MarkHeadersFinal();
+      curl_off_t size = -1;
+      if (ftp && curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) == CURLE_OK &&
+          size >= 0) {
+        remoteSize = static_cast<std::uint64_t>(size);
+      }
+    }
+  }
+
+  static std::size_t WriteCallback(char* data, std::size_t size, std::size_t count, void* user) {
+    return static_cast<Impl*>(user)->OnBody(data, size * count);
+  }
+
+  static std::size_t HeaderCallback(char* data, std::size_t size, std::size_t count, void* user) {
+    static_cast<Impl*>(user)->OnHeaderLine(std::string_view(data, size * count));
+    return size * count;
+  }
+
+  // Drives the transfer until `satisfied` holds or the transfer has ended. Curl's connect and
+  // low-speed timers end every transfer that makes no progress, which bounds the loop.
+  template <typename Condition>
+  void Pump(Condition satisfied) {
+    while (!done && !satisfied()) {
+      int running = 0;
+      if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+        done = true;
+        result = CURLE_RECV_ERROR;
+        return;
+      }
+      CollectDone();
+      if (done || satisfied()) return;
+      int ready = 0;
+      if (curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, &ready) != CURLM_OK) {
+        done = true;
+        result = CURLE_RECV_ERROR;
+        return;
+      }
+    }
+  }
+};
+
+Transfer::Transfer() : impl_(std::make_unique<Impl>()) {}
+Transfer::~Transfer() = default;
+
+std::unique_ptr<Transfer> Transfer::Create(const TransferSetup& setup) {
+  if (!EnsureCurlInitialised()) return nullptr;
+  std::unique_ptr<Transfer> transfer(new Transfer());
+  Impl& impl = *transfer->impl_;
+  impl.ftp = setup.ftp;
+  impl.followRedirects = setup.followRedirects;
+  impl.cookies = setup.cookies;
+  impl.easy.reset(curl_easy_init());
+  impl.multi.reset(curl_multi_init());
+  if (!impl.easy || !impl.multi || !ConfigureEasy(impl.easy.get(), setup, &impl.headers)) return nullptr;
+  CURL* easy = impl.easy.get();
+  Impl* self = &impl;
+  if (curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Impl::WriteCallback) != CURLE_OK ||
+      curl_easy_setopt(easy, CURLOPT_WRITEDATA, self) != CURLE_OK ||
+      curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, Impl::HeaderCallback) != CURLE_OK ||
+      curl_easy_setopt(easy, CURLOPT_HEADERDATA, self) != CURLE_OK) {
+    return nullptr;
+  }
+  return transfer;
+}
+
+bool Transfer::Start() {
+  Impl& impl = *impl_;
+  if (impl.started) return !impl.done || impl.result == CURLE_OK;
+  impl.started = true;
+  if (curl_multi_add_handle(impl.multi.get(), impl.easy.get()) != CURLM_OK) {
+    impl.done = true;
+    impl.result = CURLE_FAILED_INIT;
+    return false;
+  }
+  impl.attached = true;
+  if (impl.ftp) {
+    impl.Pump([&] { return impl.bodyStarted; });
+    return !impl.done || impl.result == CURLE_OK;
+  }
+  impl.Pump([&] { return impl.headersFinal; });
+  return impl.headersFinal && (!impl.done || impl.result == CURLE_OK);
+}
+
+bool Transfer::Started() const { return impl_->started; }
+
+bool Transfer::Read(void* buffer, std::uint32_t size, std::uint32_t* bytesRead) {
+  Impl& impl = *impl_;
+  *bytesRead = 0;
+  if (!impl.started && !Start()) return false;
+  if (impl.Unread() == 0 && impl.paused && !impl.done) {
+    impl.paused = false;
+    // Resuming hands the held chunk straight to the write callback, which may pause again.
+    if (curl_easy_pause(impl.easy.get(), CURLPAUSE_CONT) != CURLE_OK) {
+      impl.done = true;
+      impl.result = CURLE_RECV_ERROR;
+    }
+  }
+  impl.Pump([&] { return impl.Unread() > 0; });
+  if (impl.Unread() == 0) return impl.done && impl.result == CURLE_OK;
+  const std::size_t count = std::min<std::size_t>(size, impl.Unread());
+  std::memcpy(buffer, impl.buffer.data() + impl.readOffset, count);
+  impl.readOffset += count;
+  *bytesRead = static_cast<std::uint32_t>(count);
+  return true;
+}
+
+const std::string& Transfer::RawHeaders() const { return impl_->finalHeaders; }
+
+int Transfer::StatusCode() const { return StatusOfBlock(impl_->finalHeaders); }
+
+std::optional<std::uint64_t> Transfer::AnnouncedLength() const {
+  const std::optional<std::string_view> value = HeaderValue(impl_->finalHeaders, "Content-Length");
+  if (!value || value->empty()) return std::nullopt;
+  std::uint64_t length = 0;
+  constexpr std::uint64_t kLargestBeforeDigit = (UINT64_MAX - 9) / 10;
+  for (char c : *value) {
+    if (c < '0' || c > '9' || length > kLargestBeforeDigit) return std::nullopt;
+    length = length * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return length;
+}
+
+std::optional<std::uint64_t> Transfer::RemoteSize() const { return impl_->remoteSize; }
+
+std::size_t Transfer::BufferedBytes() const { return impl_->Unread(); }
+
+std::size_t Transfer::PeakBufferedBytes() const { return impl_->peakBuffered; }
+
+}  // namespace velbrook::inet::detail
