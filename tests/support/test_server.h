@@ -75,7 +75,8 @@ class TestServer {
   // Proxy mode: answers absolute-form requests itself instead of forwarding them.
   void SetProxyHandler(Handler handler);
 
-  // Every request received so far, in the order their heads were complete.
+  // Every request received so far (head and body complete), in the order they arrived. A request is
+  // recorded before its handler runs.
   std::vector<RecordedRequest> Requests() const;
   std::optional<RecordedRequest> LastRequest() const;
   std::size_t RequestCount() const;
