@@ -1,11 +1,13 @@
 #include "web/internet_transfer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 
 #include "web/internet_curl_handles.h"
 #include "web/internet_easy_setup.h"
+#include "web/internet_settings.h"
 
 namespace velbrook::inet::detail {
 namespace {
@@ -83,6 +85,7 @@ struct Transfer::Impl {
 
   bool ftp = false;
   bool followRedirects = true;
+  bool headOnly = false;
   bool started = false;
   bool done = false;
   CURLcode result = CURLE_OK;
@@ -92,6 +95,7 @@ struct Transfer::Impl {
   std::size_t readOffset = 0;
   std::size_t peakBuffered = 0;
   bool bodyStarted = false;
+  std::uint64_t bytesArrived = 0;  // header and body bytes, also those of a paused chunk
 
   std::string block;  // the header block being received
   std::string finalHeaders;
@@ -112,6 +116,7 @@ struct Transfer::Impl {
 
   std::size_t OnBody(const char* data, std::size_t length) {
     bodyStarted = true;
+    bytesArrived += length;
     MarkHeadersFinal();
     if (Unread() > 0 && Unread() + length > kMaxBufferedBytes) {
       paused = true;
@@ -127,6 +132,7 @@ struct Transfer::Impl {
   }
 
   void OnHeaderLine(std::string_view raw) {
+    bytesArrived += raw.size();
     if (ftp || headersFinal) return;  // FTP replies and trailers are no response headers
     const std::string_view line = StripLineEnd(raw);
     if (line.substr(0, 5) == "HTTP/") block.clear();
@@ -164,25 +170,43 @@ struct Transfer::Impl {
     return size * count;
   }
 
-  // Drives the transfer until `satisfied` holds or the transfer has ended. Curl's connect and
-  // low-speed timers end every transfer that makes no progress, which bounds the loop.
+  // How long the transfer may go on receiving nothing: before its first byte the connection
+  // attempt has its own limit on top, afterwards only the stall limit counts.
+  std::chrono::milliseconds QuietLimit() const {
+    const Timeouts& timeouts = CurrentTimeouts();
+    return std::chrono::milliseconds(bytesArrived == 0 ? timeouts.connectMs + timeouts.stallMs
+                                                       : timeouts.stallMs);
+  }
+
+  void Fail(CURLcode code) {
+    done = true;
+    result = code;
+  }
+
+  // Drives the transfer until `satisfied` holds or the transfer has ended. A transfer that receives
+  // nothing for the quiet limit fails, which bounds the loop; the clock runs only while a caller
+  // waits, so a transfer paused between reads never times out.
   template <typename Condition>
   void Pump(Condition satisfied) {
+    using Clock = std::chrono::steady_clock;
+    std::uint64_t seen = bytesArrived;
+    Clock::time_point lastArrival = Clock::now();
     while (!done && !satisfied()) {
       int running = 0;
-      if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-        done = true;
-        result = CURLE_RECV_ERROR;
-        return;
-      }
+      if (curl_multi_perform(multi.get(), &running) != CURLM_OK) return Fail(CURLE_RECV_ERROR);
       CollectDone();
       if (done || satisfied()) return;
-      int ready = 0;
-      if (curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, &ready) != CURLM_OK) {
-        done = true;
-        result = CURLE_RECV_ERROR;
-        return;
+      const Clock::time_point now = Clock::now();
+      if (bytesArrived != seen) {
+        seen = bytesArrived;
+        lastArrival = now;
       }
+      const auto left =
+          QuietLimit() - std::chrono::duration_cast<std::chrono::milliseconds>(now - lastArrival);
+      if (left.count() <= 0) return Fail(CURLE_OPERATION_TIMEDOUT);
+      const int wait = static_cast<int>(std::min<long long>(left.count(), kPollMilliseconds));
+      int ready = 0;
+      if (curl_multi_poll(multi.get(), nullptr, 0, wait, &ready) != CURLM_OK) return Fail(CURLE_RECV_ERROR);
     }
   }
 };
@@ -196,6 +220,7 @@ std::unique_ptr<Transfer> Transfer::Create(const TransferSetup& setup) {
   Impl& impl = *transfer->impl_;
   impl.ftp = setup.ftp;
   impl.followRedirects = setup.followRedirects;
+  impl.headOnly = setup.HeadOnly();
   impl.cookies = setup.cookies;
   impl.easy.reset(curl_easy_init());
   impl.multi.reset(curl_multi_init());
@@ -213,20 +238,20 @@ std::unique_ptr<Transfer> Transfer::Create(const TransferSetup& setup) {
 
 bool Transfer::Start() {
   Impl& impl = *impl_;
-  if (impl.started) return !impl.done || impl.result == CURLE_OK;
+  if (impl.started) return impl.headersFinal || impl.bodyStarted || !impl.done || impl.result == CURLE_OK;
   impl.started = true;
   if (curl_multi_add_handle(impl.multi.get(), impl.easy.get()) != CURLM_OK) {
-    impl.done = true;
-    impl.result = CURLE_FAILED_INIT;
+    impl.Fail(CURLE_FAILED_INIT);
     return false;
   }
   impl.attached = true;
+  // A failure after the headers (or the first data) shows in the reads, as the platform's does.
   if (impl.ftp) {
     impl.Pump([&] { return impl.bodyStarted; });
-    return !impl.done || impl.result == CURLE_OK;
+    return impl.bodyStarted || !impl.done || impl.result == CURLE_OK;
   }
   impl.Pump([&] { return impl.headersFinal; });
-  return impl.headersFinal && (!impl.done || impl.result == CURLE_OK);
+  return impl.headersFinal;
 }
 
 bool Transfer::Started() const { return impl_->started; }
@@ -235,13 +260,11 @@ bool Transfer::Read(void* buffer, std::uint32_t size, std::uint32_t* bytesRead) 
   Impl& impl = *impl_;
   *bytesRead = 0;
   if (!impl.started && !Start()) return false;
+  if (impl.headOnly && impl.headersFinal) return true;
   if (impl.Unread() == 0 && impl.paused && !impl.done) {
     impl.paused = false;
     // Resuming hands the held chunk straight to the write callback, which may pause again.
-    if (curl_easy_pause(impl.easy.get(), CURLPAUSE_CONT) != CURLE_OK) {
-      impl.done = true;
-      impl.result = CURLE_RECV_ERROR;
-    }
+    if (curl_easy_pause(impl.easy.get(), CURLPAUSE_CONT) != CURLE_OK) impl.Fail(CURLE_RECV_ERROR);
   }
   impl.Pump([&] { return impl.Unread() > 0; });
   if (impl.Unread() == 0) return impl.done && impl.result == CURLE_OK;

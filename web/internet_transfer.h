@@ -50,6 +50,9 @@ struct TransferSetup {
   std::string user;
   std::string password;
   std::uint64_t resumeFrom = 0;
+
+  // A HEAD response has no body, whatever its headers announce.
+  bool HeadOnly() const { return !ftp && verb == "HEAD"; }
 };
 
 // One transfer over the curl multi interface, driven only from inside the calls below, so it is as
