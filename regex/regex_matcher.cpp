@@ -39,9 +39,11 @@ struct RegexMatcher::Run {
   }
 };
 
-RegexMatcher::RegexMatcher(TickSource clock) : clock_(std::move(clock)) {}
+RegexMatcher::RegexMatcher(TickSource clock) : clock_(std::move(clock)) {
+  if (!clock_) clock_ = MonotonicTickCount;
+}
 
-bool RegexMatcher::Create(const Text& pattern, const Text& subject, std::optional<bool> caseSensitive,
+bool RegexMatcher::Create(const Text& pattern, Text subject, std::optional<bool> caseSensitive,
                           bool multiline, bool global, bool quoteMarker) {
   auto run = std::make_shared<Run>();
   run->pattern = quoteMarker ? ReplaceAll(pattern, kQuoteMarker, kQuote) : pattern;
@@ -50,7 +52,7 @@ bool RegexMatcher::Create(const Text& pattern, const Text& subject, std::optiona
   bool patternOk = false;
   std::string patternUtf8 = TextToUtf8(run->pattern, &patternOk);
   std::optional<SubjectText> converted;
-  if (patternOk && subject.size() <= kMaxSubjectBytes) converted = SubjectText::FromText(subject);
+  if (patternOk && subject.size() <= kMaxSubjectBytes) converted = SubjectText::FromText(std::move(subject));
   if (!converted) {
     run->status = RegexStatus::kBadText;
     return false;

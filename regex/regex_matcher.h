@@ -38,8 +38,9 @@ class RegexMatcher {
   // left to right, else only the first. With `quoteMarker`, each "#引号" in the pattern stands for a
   // double quotation mark. True when the run ended, whether or not it found anything; false for an
   // invalid pattern, a subject or pattern that is not GB18030 text, or a run stopped at a limit
-  // (Status tells which), which leaves no matches.
-  bool Create(const Text& pattern, const Text& subject, std::optional<bool> caseSensitive = std::nullopt,
+  // (Status tells which), which leaves no matches. The matcher keeps its own copy of `subject`; a
+  // caller done with a large page can move it in.
+  bool Create(const Text& pattern, Text subject, std::optional<bool> caseSensitive = std::nullopt,
               bool multiline = true, bool global = true, bool quoteMarker = false);
 
   // Takes nothing and does nothing; it keeps its place among the operations.

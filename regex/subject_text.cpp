@@ -1,6 +1,8 @@
 #include "regex/subject_text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "base/code_page.h"
@@ -10,6 +12,8 @@ namespace {
 
 // A mark every 4 KiB of UTF-8 keeps a look-up within one short walk while costing 16 bytes per mark.
 constexpr std::size_t kMarkStride = 4096;
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
 inline unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
@@ -35,16 +39,27 @@ SubjectText::SubjectText(Text text, std::string utf8) : text_(std::move(text)), 
   marks_.push_back(Mark{});
 }
 
-std::optional<SubjectText> SubjectText::FromText(const Text& text) {
+std::optional<SubjectText> SubjectText::FromText(Text text) {
   bool ok = false;
   std::string utf8 = TextToUtf8(text, &ok);
   if (!ok) return std::nullopt;
-  return SubjectText(text, std::move(utf8));
+  return SubjectText(std::move(text), std::move(utf8));
 }
 
 SubjectText::Mark SubjectText::Walk(Mark from, std::size_t utf8Target) const {
   utf8Target = std::min(utf8Target, utf8_.size());
   while (from.utf8 < utf8Target && from.text < text_.size()) {
+    // Pages are mostly ASCII, which is the same byte in both forms: skip it a word at a time.
+    if (utf8Target - from.utf8 >= sizeof(std::uint64_t) &&
+        from.text + sizeof(std::uint64_t) <= text_.size()) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, utf8_.data() + from.utf8, sizeof word);
+      if ((word & kHighBits) == 0) {
+        from.utf8 += sizeof word;
+        from.text += sizeof word;
+        continue;
+      }
+    }
     unsigned char lead = Byte(utf8_[from.utf8]);
     if (lead < 0x80) {
       ++from.utf8;

@@ -17,7 +17,7 @@ namespace velbrook::regex_detail {
 class SubjectText {
  public:
   // Empty when `text` is not valid GB18030.
-  static std::optional<SubjectText> FromText(const Text& text);
+  static std::optional<SubjectText> FromText(Text text);
 
   const Text& text() const { return text_; }
   const std::string& utf8() const { return utf8_; }
