@@ -50,7 +50,8 @@ constexpr std::uint32_t kNewline = PCRE2_NEWLINE_ANYCRLF;
 // second on such a page (about a second without the JIT).
 constexpr std::uint32_t kMinMatchLimit = 10'000'000;
 constexpr std::uint64_t kMatchStepsPerSubjectByte = 4;
-// Backtracking memory of the interpreter and of the JIT code; the engine's own heap default is 20 GB.
+// Backtracking memory: the interpreter's heap (the engine's own default is 20 GB) and the JIT code's
+// stack.
 constexpr std::uint32_t kMatchHeapLimitKiB = 256 * 1024;
 constexpr std::size_t kJitStackStartBytes = 32 * 1024;
 constexpr std::size_t kJitStackMaxBytes = 8 * 1024 * 1024;
@@ -64,11 +65,14 @@ std::uint32_t MatchLimitFor(std::size_t subjectBytes) {
       std::clamp<std::uint64_t>(scaled, kMinMatchLimit, std::numeric_limits<std::uint32_t>::max()));
 }
 
-CodePtr Compile(const std::string& pattern, const MatchOptions& options) {
+// Gives the compiled pattern, or null with `status` telling why.
+CodePtr Compile(const std::string& pattern, const MatchOptions& options, RegexStatus& status) {
+  status = RegexStatus::kEngineError;
   CompileContextPtr context(pcre2_compile_context_create(nullptr));
   if (!context) return nullptr;
   if (pcre2_set_newline(context.get(), kNewline) != 0) return nullptr;
   if (pcre2_set_compile_extra_options(context.get(), kDialectExtraOptions) != 0) return nullptr;
+  status = RegexStatus::kBadPattern;
   std::uint32_t flags = kDialectOptions;
   if (options.ignoreCase) flags |= PCRE2_CASELESS;
   if (options.multiline) flags |= PCRE2_MULTILINE;
@@ -77,7 +81,9 @@ CodePtr Compile(const std::string& pattern, const MatchOptions& options) {
   CodePtr code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), flags, &error,
                              &errorOffset, context.get()));
   // Without JIT support (or when it fails) the interpreter runs the same pattern, only slower.
-  if (code && options.useJit) (void)pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);
+  if (!code) return nullptr;
+  if (options.useJit) (void)pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);
+  status = RegexStatus::kOk;
   return code;
 }
 
@@ -112,8 +118,9 @@ RegexStatus FindMatches(const std::string& pattern, const std::string& subject, 
   if (subject.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     return RegexStatus::kBadText;
   }
-  CodePtr code = Compile(pattern, options);
-  if (!code) return RegexStatus::kBadPattern;
+  RegexStatus compiled = RegexStatus::kOk;
+  CodePtr code = Compile(pattern, options, compiled);
+  if (!code) return compiled;
   std::uint32_t captureCount = 0;
   if (pcre2_pattern_info(code.get(), PCRE2_INFO_CAPTURECOUNT, &captureCount) != 0) {
     return RegexStatus::kEngineError;
