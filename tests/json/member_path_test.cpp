@@ -102,5 +102,22 @@ TEST(MemberPath, WalkingGivesWhatTheScriptGives) {
   EXPECT_EQ(session->EvalText("da.nothing.x"), std::nullopt);
 }
 
+TEST(MemberPath, PlainReadsOfTheDocumentCompileNoScript) {
+  std::unique_ptr<ScriptSession> session = ScriptSession::Open("da");
+  ASSERT_TRUE(session);
+  ASSERT_TRUE(session->AddCode("var da={}"));
+  // The getter counts the frames below it: a script that reads it adds one.
+  ASSERT_TRUE(session->AddCode(
+      "Object.defineProperty(da, 'frames', {get: function () { return new Error().stack.split('\\n')"
+      ".filter(function (line) { return line.length > 0; }).length; }});"
+      "da.list = [da];"));
+  EXPECT_EQ(session->EvalText("(da.frames)"), "2");
+  EXPECT_EQ(session->EvalText("da.frames"), "1");
+  EXPECT_EQ(session->EvalText("da.list[0].frames"), "1");
+  // Only the document variable is walked; other globals keep the script path.
+  ASSERT_TRUE(session->AddCode("var other = da;"));
+  EXPECT_EQ(session->EvalText("other.frames"), "2");
+}
+
 }  // namespace
 }  // namespace velbrook
