@@ -95,6 +95,11 @@ class Watchdog {
   std::thread thread_;  // last: it starts running once everything above exists
 };
 
+struct ContextDestroyer {
+  void operator()(JSContext* cx) const { JS_DestroyContext(cx); }
+};
+using ContextPtr = std::unique_ptr<JSContext, ContextDestroyer>;
+
 // The engine of the process. It lives in a function-local static, so it shuts down at exit after
 // every document that was created after it, static ones included.
 class Engine {
@@ -104,18 +109,20 @@ class Engine {
   ~Engine() {
     watchdog_.reset();
     // A session still alive at exit keeps the engine up: its root must not outlive the context, and
-    // the operating system reclaims the memory anyway.
-    if (cx_ != nullptr && liveSessions_ == 0 && std::this_thread::get_id() == owner_) {
-      JS_DestroyContext(cx_);
-      JS_ShutDown();
+    // the operating system reclaims the memory anyway. A context is destroyed on its own thread only.
+    if (liveSessions_ > 0 || std::this_thread::get_id() != owner_) {
+      (void)context_.release();
+      return;
     }
+    context_.reset();
+    if (initialised_) JS_ShutDown();
   }
 
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
   JSContext* ContextForThisThread() const {
-    return started_ && std::this_thread::get_id() == owner_ ? cx_ : nullptr;
+    return started_ && std::this_thread::get_id() == owner_ ? context_.get() : nullptr;
   }
   Watchdog* watchdog() const { return watchdog_.get(); }
   void CountSession(int delta) { liveSessions_ += delta; }
@@ -123,23 +130,26 @@ class Engine {
  private:
   bool Start() {
     owner_ = std::this_thread::get_id();
-    if (!JS_Init()) return false;
-    cx_ = JS_NewContext(kMaxHeapBytes);
-    if (cx_ == nullptr) return false;
-    JS_SetNativeStackQuota(cx_, kNativeStackQuotaBytes);
-    if (!JS::InitSelfHostedCode(cx_)) return false;
-    if (!JS_AddInterruptCallback(cx_, &Engine::OnInterrupt)) return false;
-    watchdog_ = std::make_unique<Watchdog>(cx_);
+    initialised_ = JS_Init();
+    if (!initialised_) return false;
+    context_.reset(JS_NewContext(kMaxHeapBytes));
+    JSContext* cx = context_.get();
+    if (cx == nullptr) return false;
+    JS_SetNativeStackQuota(cx, kNativeStackQuotaBytes);
+    if (!JS::InitSelfHostedCode(cx)) return false;
+    if (!JS_AddInterruptCallback(cx, &Engine::OnInterrupt)) return false;
+    watchdog_ = std::make_unique<Watchdog>(cx);
     return true;
   }
 
   // The engine also calls this for requests of its own; only an expired deadline stops the script.
   static bool OnInterrupt(JSContext*);
 
-  JSContext* cx_ = nullptr;
   std::thread::id owner_;
+  bool initialised_ = false;
   bool started_ = false;
-  std::unique_ptr<Watchdog> watchdog_;
+  ContextPtr context_;
+  std::unique_ptr<Watchdog> watchdog_;  // after the context: it stops before the context goes
   long liveSessions_ = 0;
 };
 
