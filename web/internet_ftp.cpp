@@ -36,6 +36,15 @@ detail::TransferSetup FtpSetup(const Connection& connection, std::string url) {
   return setup;
 }
 
+// The size of a remote file, or nullopt when it cannot be looked up (missing, no log-in).
+std::optional<std::uint64_t> RemoteFileSize(const Connection& connection, const std::string& url) {
+  detail::TransferSetup setup = FtpSetup(connection, url);
+  setup.ftpNoBody = true;
+  std::unique_ptr<detail::Transfer> transfer = detail::Transfer::Create(setup);
+  if (!transfer || !transfer->Finish()) return std::nullopt;
+  return transfer->RemoteSize();
+}
+
 }  // namespace
 
 namespace detail {
@@ -46,10 +55,7 @@ bool FtpLogInWorks(const Connection& connection) {
   TransferSetup setup = FtpSetup(connection, *url);
   setup.ftpNoBody = true;
   std::unique_ptr<Transfer> transfer = Transfer::Create(setup);
-  std::uint32_t unused = 0;
-  char none = 0;
-  // With no body the first read runs the whole log-in and ends it.
-  return transfer && transfer->Start() && transfer->Read(&none, 0, &unused);
+  return transfer && transfer->Finish();
 }
 
 }  // namespace detail
@@ -59,16 +65,10 @@ Handle FtpFindFirstFile(Handle connection, const Text& remotePath, FtpFindData* 
   const Connection* owner = FtpConnection(connection);
   const std::optional<std::string> url = owner ? FtpUrl(*owner, remotePath) : std::nullopt;
   if (!url) return 0;
-  detail::TransferSetup setup = FtpSetup(*owner, *url);
-  setup.ftpNoBody = true;
-  std::unique_ptr<detail::Transfer> transfer = detail::Transfer::Create(setup);
-  std::uint32_t unused = 0;
-  char none = 0;
-  if (!transfer || !transfer->Start() || !transfer->Read(&none, 0, &unused) || !transfer->RemoteSize()) {
-    return 0;
-  }
+  const std::optional<std::uint64_t> size = RemoteFileSize(*owner, *url);
+  if (!size) return 0;
   auto found = std::make_unique<detail::FtpFind>();
-  found->data.fileSize = *transfer->RemoteSize();
+  found->data.fileSize = *size;
   if (data != nullptr) *data = found->data;
   return detail::InsertHandle(connection, std::move(found));
 }
@@ -77,7 +77,8 @@ Handle FtpOpenFile(Handle connection, const Text& remotePath, std::uint32_t acce
   (void)flags;  // binary transfers are the only kind the layer makes
   const Connection* owner = FtpConnection(connection);
   const std::optional<std::string> url = owner ? FtpUrl(*owner, remotePath) : std::nullopt;
-  if (!url || (access & kGenericRead) == 0) return 0;
+  // The look-up makes a missing file fail here, as opening it does on the platform.
+  if (!url || (access & kGenericRead) == 0 || !RemoteFileSize(*owner, *url)) return 0;
   auto file = std::make_unique<Request>();
   file->session = owner->session;
   file->setup = FtpSetup(*owner, *url);

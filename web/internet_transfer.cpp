@@ -256,6 +256,21 @@ bool Transfer::Start() {
 
 bool Transfer::Started() const { return impl_->started; }
 
+bool Transfer::Finish() {
+  Impl& impl = *impl_;
+  if (!impl.started && !Start()) return false;
+  for (;;) {
+    impl.buffer.clear();
+    impl.readOffset = 0;
+    if (impl.done) return impl.result == CURLE_OK;
+    if (impl.paused) {
+      impl.paused = false;
+      if (curl_easy_pause(impl.easy.get(), CURLPAUSE_CONT) != CURLE_OK) impl.Fail(CURLE_RECV_ERROR);
+    }
+    impl.Pump([&] { return impl.Unread() > 0; });
+  }
+}
+
 bool Transfer::Read(void* buffer, std::uint32_t size, std::uint32_t* bytesRead) {
   Impl& impl = *impl_;
   *bytesRead = 0;

@@ -70,6 +70,9 @@ class Transfer {
   bool Start();
   bool Started() const;
 
+  // Runs the transfer to its end, dropping any body; true when it ended well.
+  bool Finish();
+
   // Hands over up to `size` bytes as soon as some are there. `*bytesRead` 0 with true is the end of
   // the data; false is a failed transfer.
   bool Read(void* buffer, std::uint32_t size, std::uint32_t* bytesRead);
