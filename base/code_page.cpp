@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -28,44 +29,79 @@ iconv_t DescriptorFor(const char* from, const char* to) {
   return cache.emplace(key, IconvPtr(cd)).first->second.get();
 }
 
+constexpr std::size_t kMinOutputBytes = 16;
+
+// Converts one piece through `cd`, appending to `out`. False on invalid or truncated input.
+bool AppendConverted(iconv_t cd, const char* data, std::size_t size, std::string& out) {
+  (void)iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+  std::size_t produced = out.size();
+  out.resize(produced + size * 2 + kMinOutputBytes);
+  char* in = const_cast<char*>(data);
+  std::size_t inLeft = size;
+  bool flushing = false;
+  while (true) {
+    char* dst = out.data() + produced;
+    std::size_t outLeft = out.size() - produced;
+    // A final call without input flushes any shift sequence.
+    std::size_t rc =
+        flushing ? iconv(cd, nullptr, nullptr, &dst, &outLeft) : iconv(cd, &in, &inLeft, &dst, &outLeft);
+    produced = out.size() - outLeft;
+    if (rc != static_cast<std::size_t>(-1)) {
+      if (flushing) break;
+      flushing = true;
+      continue;
+    }
+    if (errno != E2BIG) return false;  // EILSEQ or EINVAL
+    out.resize(out.size() * 2);
+  }
+  out.resize(produced);
+  return true;
+}
+
+bool IsUtf8OrAnsi(const char* encoding) {
+  return std::strcmp(encoding, "UTF-8") == 0 || std::strcmp(encoding, kAnsiCodePage) == 0;
+}
+
+// Length of the GB18030 character that starts with the lead byte at `at`: four bytes when the second
+// byte is a digit, two otherwise.
+std::size_t AnsiCharLength(const char* data, std::size_t size, std::size_t at) {
+  if (at + 1 < size && data[at + 1] >= '0' && data[at + 1] <= '9') return 4;
+  return 2;
+}
+
+// UTF-8 and GB18030 both write ASCII as itself, and neither uses an ASCII byte inside a multi-byte
+// UTF-8 character, so runs of ASCII are copied and only the other runs go through iconv. Most of a
+// playlist page is ASCII, which makes this several times faster than converting everything.
+bool ConvertByRuns(iconv_t cd, const char* data, std::size_t size, bool fromAnsi, std::string& out) {
+  out.reserve(size + size / 2 + kMinOutputBytes);
+  std::size_t at = 0;
+  while (at < size) {
+    std::size_t runEnd = at;
+    while (runEnd < size && static_cast<unsigned char>(data[runEnd]) < 0x80) ++runEnd;
+    out.append(data + at, runEnd - at);
+    at = runEnd;
+    if (at == size) break;
+    // A non-ASCII run: whole characters, so that an ASCII trail byte of GB18030 stays inside it.
+    while (runEnd < size && static_cast<unsigned char>(data[runEnd]) >= 0x80) {
+      runEnd += fromAnsi ? AnsiCharLength(data, size, runEnd) : 1;
+    }
+    runEnd = std::min(runEnd, size);
+    if (!AppendConverted(cd, data + at, runEnd - at, out)) return false;
+    at = runEnd;
+  }
+  return true;
+}
+
 bool Convert(const char* data, std::size_t size, const char* from, const char* to, std::string& out) {
   out.clear();
   if (size == 0) return true;
   iconv_t cd = DescriptorFor(from, to);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  (void)iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
-  out.resize(size * 2 + 16);
-  char* in = const_cast<char*>(data);
-  std::size_t inLeft = size;
-  std::size_t produced = 0;
-  while (true) {
-    char* dst = out.data() + produced;
-    std::size_t outLeft = out.size() - produced;
-    std::size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
-    produced = out.size() - outLeft;
-    if (rc != static_cast<std::size_t>(-1)) break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    out.clear();  // EILSEQ or EINVAL: invalid or truncated input
-    return false;
-  }
-  // Flush any final shift sequence.
-  while (true) {
-    char* dst = out.data() + produced;
-    std::size_t outLeft = out.size() - produced;
-    std::size_t rc = iconv(cd, nullptr, nullptr, &dst, &outLeft);
-    produced = out.size() - outLeft;
-    if (rc != static_cast<std::size_t>(-1)) break;
-    if (errno != E2BIG) {
-      out.clear();
-      return false;
-    }
-    out.resize(out.size() * 2);
-  }
-  out.resize(produced);
-  return true;
+  bool ok = IsUtf8OrAnsi(from) && IsUtf8OrAnsi(to)
+                ? ConvertByRuns(cd, data, size, std::strcmp(from, kAnsiCodePage) == 0, out)
+                : AppendConverted(cd, data, size, out);
+  if (!ok) out.clear();
+  return ok;
 }
 
 }  // namespace

@@ -35,6 +35,22 @@ TEST(CodePage, AllOrNothing) {
   EXPECT_TRUE(ok);
 }
 
+TEST(CodePage, AsciiTrailBytesStayInsideTheirCharacter) {
+  // GB18030 characters whose later bytes are ASCII letters or digits, between ASCII runs.
+  const Text ansi =
+      "a\x81\x41z\x81\x30\x81\x30"
+      "9\x95\x32\x82\x36!";
+  bool ok = false;
+  std::string utf8 = TextToUtf8(ansi, &ok);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(utf8,
+            "a\xE4\xB8\x84z\xC2\x80"
+            "9\xF0\xA0\x80\x80!");  // U+4E04, U+0080, U+20000
+  EXPECT_EQ(Utf8ToText(utf8), ansi);
+  EXPECT_EQ(TextToUtf8("ok\x81", &ok), "");  // a lead byte without its trail
+  EXPECT_FALSE(ok);
+}
+
 TEST(CodePage, LargeInputConvertsWhole) {
   std::string big;
   for (int i = 0; i < 200000; ++i)
