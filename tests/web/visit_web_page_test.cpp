@@ -25,7 +25,7 @@ constexpr std::size_t kRawHeadersBytes = 5000;
 
 std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// The default lines that every request gets, in their order, each ending in CRLF as on the wire.
+// The default lines that follow Accept when the caller gives none of them, separated by CRLF.
 std::string DefaultLines(const std::string& url) {
   return "Referer: " + url + "\r\nAccept-Language: zh-cn\r\nContent-Type: application/x-www-form-urlencoded";
 }
@@ -142,7 +142,8 @@ TEST_F(VisitWebPageTest, HeaderBlockKeepsCallerLinesAndAddsWhatIsMissing) {
 TEST_F(VisitWebPageTest, UserAgentComesFromTheCallersHeaders) {
   Server().Serve("/agent", test_support::OkResponse("ok"));
   const Text url = Server().Url("/agent");
-  // "X-User-Agent" lines make the chosen agent visible beside the caller's own line.
+  // A caller's own User-Agent line takes the agent's place on the wire; "X-User-Agent" lines, which
+  // the agent search finds as well, leave the agent the session chose visible.
   const std::pair<const char*, const char*> cases[] = {
       {"", kDefaultAgent},
       {"User-Agent: Foo/1.0", "Foo/1.0"},
