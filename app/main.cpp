@@ -27,10 +27,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velbrook: %s\n", reason->c_str());
     return 1;
   }
-  std::optional<velbrook::FatalStartupGuard> startupGuard;
-  startupGuard.emplace();
-  QApplication application(argc, argv);
-  startupGuard.reset();
+  std::optional<QApplication> application;
+  {
+    const velbrook::FatalStartupGuard guard;  // while the window system is being reached
+    application.emplace(argc, argv);
+  }
 
   velbrook::ProgramState state;  // GlobalDownloader, before the window is shown
   velbrook::QtDialogs dialogs;
