@@ -10,9 +10,11 @@
 #include <QVariant>
 
 #include "app/dialogs.h"
+#include "app/fetch_song_list.h"
 #include "app/playlist_id_edit.h"
 #include "app/program_state.h"
 #include "app/qt_text.h"
+#include "app/run_downloads.h"
 #include "app/stop_download.h"
 
 namespace velbrook {
@@ -99,6 +101,10 @@ void MainWindow::CreateControls() {
 
 void MainWindow::ConnectCommands() {
   // Each command runs to its end inside the click handler; the window handles no input meanwhile.
+  QObject::connect(按钮1, &QPushButton::clicked, this,
+                   [this] { (void)FetchSongList(*this, settings_.playlistHost); });
+  QObject::connect(按钮2, &QPushButton::clicked, this,
+                   [this] { (void)RunDownloads(*this, state_, settings_.resolverHost); });
   QObject::connect(按钮3, &QPushButton::clicked, this, [this] { StopDownload(state_); });
 }
 

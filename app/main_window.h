@@ -52,8 +52,7 @@ class MainWindow : public QWidget, public WindowOperations {
 
  private:
   void CreateControls();
-  // 按钮3 runs StopDownload. FetchSongList (按钮1) and RunDownloads (按钮2) are wired here as well,
-  // once those two commands exist.
+  // 按钮1 runs FetchSongList, 按钮2 RunDownloads and 按钮3 StopDownload.
   void ConnectCommands();
   void CentreOnScreen();
   QWidget* Widget(Control control) const;
