@@ -21,6 +21,8 @@ constexpr char kMarkerPattern[] = R"(\[{(.*?)}\]</textarea>)";
 constexpr char kPlaylistPath[] = "/playlist?id=";
 constexpr char kArrayOpening[] = "[{";
 constexpr char kArrayClosing[] = "}]";
+constexpr std::size_t kClosingTagBytes = sizeof "</textarea>" - 1;
+constexpr std::size_t kArrayBracketBytes = sizeof kArrayOpening - 1 + sizeof kArrayClosing - 1;
 
 // The page body in GB18030 up to its first zero byte; empty when the body is not UTF-8. The body is
 // consumed, so a large page is held at most twice at once.
@@ -34,11 +36,14 @@ Text PageText(Bytes body) {
   return page;
 }
 
-// The array text "[{" + content + "}]", built in the content's own buffer.
-Text ArrayText(Text content) {
-  content.insert(0, kArrayOpening);
-  content.append(kArrayClosing);
-  return content;
+// The array text "[{" + the first group + "}]" of the first match. The match is exactly that text
+// followed by the closing tag, so the array is cut from the match's own copy of a large page rather
+// than built anew.
+Text ArrayText(const RegexMatcher& matcher) {
+  Text array = matcher.GetMatch(1);
+  if (array.size() >= kClosingTagBytes) array.resize(array.size() - kClosingTagBytes);
+  if (array.size() >= kArrayBracketBytes && array.ends_with(kArrayClosing)) return array;
+  return kArrayOpening + matcher.GetSubMatch(1, 1) + kArrayClosing;
 }
 
 void AddSongs(WindowOperations& window, const JsonDocument& document) {
@@ -66,7 +71,7 @@ int FetchSongList(WindowOperations& window, const Text& playlistHost) {
   (void)matcher.Create(kMarkerPattern, PageText(VisitWebPage(url)));
   // Without a match there is no song array at all: the list stays empty rather than showing one
   // song made of nothing.
-  if (matcher.MatchCount() > 0 && document.Parse(ArrayText(matcher.GetSubMatch(1, 1)))) {
+  if (matcher.MatchCount() > 0 && document.Parse(ArrayText(matcher))) {
     AddSongs(window, document);
   }
 

@@ -52,14 +52,16 @@ bool ReadOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
-void ServeGenerated(velbrook::test::FixtureServices& services, long count) {
+void ServeGenerated(velbrook::test::FixtureServices& services, long count, bool withMedia) {
   std::vector<velbrook::test::FixtureSong> songs;
   for (long i = 0; i < count; ++i) {
     const std::int64_t id = kFirstGeneratedId + i;
     songs.push_back(velbrook::test::FixtureSong::Of(id, "第" + std::to_string(i) + "首歌 🎵",
                                                     {"歌手" + std::to_string(i % 97), "合唱"}));
-    services.ServeSong(id, velbrook::test_support::OkResponse(velbrook::test_support::PatternBytes(
-                               kGeneratedSongBytes, static_cast<std::uint32_t>(i))));
+    if (withMedia) {
+      services.ServeSong(id, velbrook::test_support::OkResponse(velbrook::test_support::PatternBytes(
+                                 kGeneratedSongBytes, static_cast<std::uint32_t>(i))));
+    }
   }
   velbrook::test::PageOptions options;
   options.paddingBytesPerSong = kGeneratedPaddingBytes;
@@ -93,7 +95,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (options.songs > 0) {
-    ServeGenerated(services, options.songs);
+    ServeGenerated(services, options.songs, options.download);
   } else {
     velbrook::test::ServeSamplePlaylist(services);
   }
