@@ -95,14 +95,26 @@ int HttpStatusCode(Handle request);
 // bytes that returns true is the end of the data; false is a failed transfer.
 bool ReadFile(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* bytesRead);
 
-// FTP. The find data carries the remote file's size.
+// FTP. Each operation logs in on a control connection of its own with the connection's user name and
+// password; Connect with kServiceFtp logs in once to check them and fails when the server refuses
+// them. Data connections are active (no passive-mode flag exists here): the server connects back to
+// the local address of the control connection. Remote paths are file names, sent byte for byte.
+//
+// The find data carries the remote file's size, from SIZE or, where the server has no SIZE, from a
+// listing of the file's directory. A missing file or a directory gives no find handle.
 struct FtpFindData {
   std::uint64_t fileSize = 0;
   std::uint32_t FileSizeLow() const { return static_cast<std::uint32_t>(fileSize); }
 };
 Handle FtpFindFirstFile(Handle connection, const Text& remotePath, FtpFindData* data, std::uint32_t flags);
 Handle FtpOpenFile(Handle connection, const Text& remotePath, std::uint32_t access, std::uint32_t flags);
-// Sets the restart offset of a remote file that has not been read yet; -1 on failure.
+// Sets the restart offset of a remote file handle that has not been read yet and starts the transfer
+// from there, so that the server's answer to the restart is known now; gives the offset.
+// -1 when the handle is no FTP file handle, when it has been read or positioned already, when the
+// offset is negative or beyond the size that FtpOpenFile found (the size itself is allowed: the
+// reads then end at once), and when the server refuses the restart or the transfer fails before its
+// first data. After a refused restart or a failed start the handle's reads fail; the other failures
+// leave the handle as it was.
 std::int32_t SetFilePointer(Handle file, std::int32_t offset);
 
 bool CloseHandle(Handle handle);

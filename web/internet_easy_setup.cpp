@@ -9,6 +9,8 @@
 namespace velbrook::inet::detail {
 namespace {
 
+constexpr long kMillisecondsPerSecond = 1000;
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -114,6 +116,14 @@ bool ConfigureFtp(CURL* easy, const TransferSetup& setup) {
   set(curl_easy_setopt(easy, CURLOPT_USERNAME, setup.user.c_str()));
   set(curl_easy_setopt(easy, CURLOPT_PASSWORD, setup.password.c_str()));
   set(curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, 0L));
+  // The callers never ask for passive mode, so data connections are active: the server connects
+  // back to the address that the control connection uses on this side.
+  set(curl_easy_setopt(easy, CURLOPT_FTPPORT, "-"));
+  set(curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, CurrentTimeouts().connectMs));
+  // A server reply, the one to QUIT when a handle closes included, is waited for no longer than
+  // the stall limit.
+  set(curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                       std::max(1L, CurrentTimeouts().stallMs / kMillisecondsPerSecond)));
   if (setup.ftpNoBody) {
     set(curl_easy_setopt(easy, CURLOPT_NOBODY, 1L));
     set(curl_easy_setopt(easy, CURLOPT_FILETIME, 1L));  // makes curl ask for the size as well
