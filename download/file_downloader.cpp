@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "download/scoped_internet_handle.h"
 #include "web/internet.h"
 
 namespace velbrook {
@@ -20,21 +21,6 @@ constexpr char kRangePrefix[] = "\r\nRange:bytes=";
 // resource rather than its transfer coding.
 constexpr std::uint32_t kOpenUrlFlags =
     inet::kFlagReload | inet::kFlagNoCacheWrite | inet::kFlagPragmaNoCache | inet::kFlagDecodeContent;
-
-// Closes an Internet handle on every path out of a download.
-class ScopedInternetHandle {
- public:
-  explicit ScopedInternetHandle(inet::Handle handle) : handle_(handle) {}
-  ~ScopedInternetHandle() {
-    if (handle_ != 0) (void)inet::CloseHandle(handle_);  // a known open handle always closes
-  }
-  ScopedInternetHandle(const ScopedInternetHandle&) = delete;
-  ScopedInternetHandle& operator=(const ScopedInternetHandle&) = delete;
-  inet::Handle Get() const { return handle_; }
-
- private:
-  inet::Handle handle_;
-};
 
 std::string RequestHeaders(std::optional<std::int32_t> startPosition) {
   std::string headers = kRequestHeaders;
