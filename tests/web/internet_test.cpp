@@ -1,17 +1,10 @@
 #include "web/internet.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -509,99 +502,6 @@ TEST_F(InternetTest, HandlesCloseOnceAndAClosedHandleReadsNothing) {
   EXPECT_FALSE(CloseHandle(0));
   EXPECT_EQ(Connect(0, "127.0.0.1", 80, "", "", kServiceHttp, 0), 0u);
   EXPECT_EQ(Open("x", 2, "", "", 0), 0u) << "an unknown access type";
-}
-
-// A read-only anonymous FTP server over a folder, run as a child process on an ephemeral port.
-class FtpServer {
- public:
-  explicit FtpServer(const std::string& root) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return;
-    posix_spawn_file_actions_t actions;
-    (void)posix_spawn_file_actions_init(&actions);
-    (void)posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    (void)posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::vector<std::string> args = {
-        "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0", "-d", root};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    (void)posix_spawn_file_actions_destroy(&actions);
-    (void)close(pipeFds[1]);
-    output_ = pipeFds[0];
-    if (pid_ > 0) port_ = ReadPort();
-  }
-  ~FtpServer() {
-    if (pid_ > 0) {
-      (void)kill(pid_, SIGTERM);
-      (void)waitpid(pid_, nullptr, 0);
-    }
-    if (output_ >= 0) (void)close(output_);
-  }
-  int Port() const { return port_; }
-
- private:
-  // The server logs ">>> starting FTP server on 127.0.0.1:PORT, ..." once it listens.
-  int ReadPort() {
-    std::string log;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-      pollfd ready{output_, POLLIN, 0};
-      if (poll(&ready, 1, 100) <= 0) continue;
-      char chunk[512];
-      const ssize_t got = read(output_, chunk, sizeof chunk);
-      if (got <= 0) return 0;
-      log.append(chunk, static_cast<std::size_t>(got));
-      const std::size_t at = log.find("127.0.0.1:");
-      const std::size_t end = at == std::string::npos ? at : log.find(',', at);
-      if (end != std::string::npos) return std::atoi(log.substr(at + 10, end - at - 10).c_str());
-    }
-    return 0;
-  }
-
-  pid_t pid_ = -1;
-  int output_ = -1;
-  int port_ = 0;
-};
-
-TEST(InternetFtpTest, RemoteFilesAreFoundOpenedAndReadFromAnOffset) {
-  char pattern[] = "/tmp/velbrook-ftp-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string root = pattern;
-  std::filesystem::create_directory(root + "/pub");
-  const std::string contents = ts::PatternBytes(50'000, 11);
-  std::ofstream(root + "/pub/a.mp3", std::ios::binary) << contents;
-  {
-    FtpServer server(root);
-    if (server.Port() == 0) GTEST_SKIP() << "no FTP server could be started";
-    const std::size_t baseline = OpenHandleCount();
-    const Handle session = Open("FTP CLIENT", kOpenTypeDirect, "", "", 0);
-    ASSERT_NE(session, 0u);
-    EXPECT_EQ(Connect(session, "127.0.0.1", server.Port(), "someone", "wrong", kServiceFtp, 0), 0u);
-    const Handle connection =
-        Connect(session, "127.0.0.1", server.Port(), "anonymous", "nobody@", kServiceFtp, 0);
-    ASSERT_NE(connection, 0u);
-
-    FtpFindData found;
-    EXPECT_NE(FtpFindFirstFile(connection, "/pub/a.mp3", &found, 0), 0u);
-    EXPECT_EQ(found.fileSize, contents.size());
-    EXPECT_EQ(FtpFindFirstFile(connection, "/pub/missing.mp3", &found, 0), 0u);
-
-    const Handle whole = FtpOpenFile(connection, "/pub/a.mp3", kGenericRead, kFlagRawData);
-    ASSERT_NE(whole, 0u);
-    EXPECT_TRUE(ReadAll(whole, 10240).body == contents);
-    const Handle tail = FtpOpenFile(connection, "/pub/a.mp3", kGenericRead, kFlagRawData);
-    ASSERT_NE(tail, 0u);
-    EXPECT_EQ(SetFilePointer(tail, 40'000), 40'000);
-    EXPECT_TRUE(ReadAll(tail, 10240).body == contents.substr(40'000));
-    EXPECT_EQ(SetFilePointer(tail, 5), -1) << "only before the first read";
-    EXPECT_EQ(FtpOpenFile(connection, "/pub/missing.mp3", kGenericRead, kFlagRawData), 0u);
-    EXPECT_TRUE(CloseHandle(session));
-    EXPECT_EQ(OpenHandleCount(), baseline);
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(root, ignored);
 }
 
 }  // namespace
