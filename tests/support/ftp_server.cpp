@@ -100,7 +100,8 @@ void FtpServer::Start() {
   }
   std::vector<std::string> args = {
       kPython,       kScript,      "--root",          root_,   "--user",
-      options_.user, "--password", options_.password, "--log", CommandLog(folder_)};
+      options_.user, "--password", options_.password, "--log", CommandLog(folder_),
+      "--folder",    folder_};
   if (!options_.sizeCommand) args.push_back("--no-size");
   if (!options_.restartCommand) args.push_back("--no-rest");
   std::vector<char*> argv;

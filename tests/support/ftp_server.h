@@ -19,7 +19,8 @@ struct FtpServerOptions {
 // A read-only FTP server over a temporary folder of its own, on 127.0.0.1 and an ephemeral port:
 // Debian's pyftpdlib under /usr/bin/python3, run as a child process from the script ftp_server.py
 // beside this file. It starts in the constructor; the destructor stops it and removes the folder.
-// The server also ends by itself when this process ends, since it watches its standard input.
+// The server also ends by itself when this process ends, since it watches its standard input, and
+// then removes the folder itself.
 class FtpServer {
  public:
   explicit FtpServer(FtpServerOptions options = {});

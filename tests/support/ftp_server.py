@@ -3,11 +3,13 @@
 It accepts an anonymous log-in (the user name "anonymous" in any letter case, any password) and one
 named user with a password, answers a failed log-in at once, and appends every command line it
 receives, passwords included, to a log file. It prints "listening PORT" once it listens and ends when
-its standard input closes, so it never outlives the test program that started it.
+its standard input closes, so it never outlives the test program that started it, and then removes
+the folder that it was given.
 """
 
 import argparse
 import os
+import shutil
 import sys
 import threading
 
@@ -22,6 +24,7 @@ def parse_arguments():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--log", required=True)
+    parser.add_argument("--folder", help="removed when the server ends (it holds the root and the log)")
     parser.add_argument("--no-size", action="store_true", help="answer SIZE as unknown")
     parser.add_argument("--no-rest", action="store_true", help="refuse REST")
     return parser.parse_args()
@@ -63,16 +66,19 @@ def make_handler(arguments):
     return RecordingHandler
 
 
-def end_when_parent_goes():
+def end_when_parent_goes(folder):
     while sys.stdin.buffer.read(4096):
         pass
+    # A test program that crashed cannot clean up after itself, so the server does.
+    if folder:
+        shutil.rmtree(folder, ignore_errors=True)
     os._exit(0)
 
 
 def main():
     arguments = parse_arguments()
     server = FTPServer(("127.0.0.1", 0), make_handler(arguments))
-    threading.Thread(target=end_when_parent_goes, daemon=True).start()
+    threading.Thread(target=end_when_parent_goes, args=(arguments.folder,), daemon=True).start()
     print("listening %d" % server.address[1], flush=True)
     server.serve_forever(handle_exit=False)
 
