@@ -62,8 +62,9 @@ std::string EncodedPath(std::string_view path) {
 // first segment makes an absolute remote path absolute on the server too. A host with ':' is an
 // IPv6 literal and gets brackets. A port that no server can have gives no URL.
 std::optional<std::string> FtpUrl(const Connection& connection, const Text& remotePath) {
-  if (!HostFitsUrl(connection.host) || connection.port < 0 || connection.port > kLargestPort)
+  if (!HostFitsUrl(connection.host) || connection.port < 0 || connection.port > kLargestPort) {
     return std::nullopt;
+  }
   const int port = connection.port > 0 ? connection.port : kDefaultFtpPort;
   const bool ipv6 = connection.host.find(':') != std::string::npos;
   std::string url = std::string("ftp://") + (ipv6 ? "[" : "") + connection.host + (ipv6 ? "]" : "") + ":" +
