@@ -1,9 +1,12 @@
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 
+#include <csignal>
 #include <cstdint>
 #include <regex>
 #include <string>
@@ -206,6 +209,24 @@ TEST_F(RunDownloadsTest, ExistingFilesAndLeftoversOfAnEarlierRun) {
   EXPECT_EQ(ReadFile(outside), "keep");
   EXPECT_EQ(FolderEntries(), Names({"A - 已有.mp3", "A - 残留.mp3", "A - 链接.mp3"}));
   EXPECT_EQ(Messages(), (std::vector<std::string>{"下载完成！"}));
+}
+
+// The downloader goes on past a failed write (a full disk); the short file must not pass for the song.
+TEST_F(RunDownloadsTest, ASongWhoseWritesFailIsNotSaved) {
+  ListSongs({FixtureSong::Of(1, "写不下", {"A"})});
+  rlimit unlimited{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  rlimit limited = unlimited;
+  limited.rlim_cur = kSongBytes / 2;  // writes beyond this fail with EFBIG
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  Start();
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  (void)std::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_EQ(services.MediaRequestCount(), 1u);
+  EXPECT_TRUE(FolderEntries().isEmpty());
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"下载完成！\n其中1首下载失败"}));
 }
 
 // An encoded body announces its encoded length; the file holds the decoded song all the same.
