@@ -116,7 +116,7 @@ Text JsonDocument::GetItem(std::int32_t index, const Text& path, bool asJson) co
 }
 
 void JsonDocument::SetItem(std::int32_t index, const Text& value, bool raw) {
-  Run(kName + ("[" + std::to_string(index) + "]=") + Quoted(value, raw));
+  Run(Text(kName) + "[" + std::to_string(index) + "]=" + Quoted(value, raw));
 }
 
 void JsonDocument::RemoveItem(std::int32_t index) {
@@ -139,7 +139,7 @@ void JsonDocument::Reset(JsonType type) {
   }
 }
 
-void JsonDocument::SetValue(const Text& value, bool raw) { Run(kName + ("=" + Quoted(value, raw))); }
+void JsonDocument::SetValue(const Text& value, bool raw) { Run(Text(kName) + "=" + Quoted(value, raw)); }
 
 bool JsonDocument::Exists(const Text& key) const {
   return session_ && session_->EvalTruth(Member(key) + " !=null").value_or(false);
