@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -32,11 +31,6 @@ ts::ServerOptions TlsOptions(TlsIdentity identity) {
   options.identity = identity;
   return options;
 }
-
-// The test server's TLS handshake writes to its socket without MSG_NOSIGNAL, so a client that drops
-// a handshake it distrusts can raise SIGPIPE in the server's thread, which ends the whole test program
-// (the other TLS tests of this program meet it too). The signal is ignored for the program's life.
-[[maybe_unused]] const bool kSigpipeIgnored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 class CertificateTest : public ::testing::Test {
  protected:
