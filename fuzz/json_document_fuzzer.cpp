@@ -47,7 +47,7 @@ void ReadSongs(const JsonDocument& document) {
   for (int i = 0; i < count && i < kItemsRead; ++i) {
     const Text item = "[" + std::to_string(i) + "]";
     ReadBothWays(document, item + ".name");
-    ReadBothWays(document, item + ".ar[0].name");
+    ReadBothWays(document, item + ".artists[0].name");
     ReadBothWays(document, item + ".id");
   }
 }
