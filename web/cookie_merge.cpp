@@ -44,8 +44,9 @@ Text JoinLive(const std::vector<Text>& items) {
   return joined;
 }
 
-// Of exactly equal items the first survives, in its place. Splitting the joined text rather than
-// walking the list drops a trailing empty item, so the result never ends in a separator.
+// Of exactly equal items the first survives, in its place. The joined text is split again rather than
+// the list walked, so a single trailing empty item drops out; one that survives after another empty
+// item leaves the result ending in "; ".
 Text DropRepeats(const Text& joined) {
   std::vector<Text> kept;
   for (Text& item : SplitText(joined, kJoinSeparator)) {
