@@ -11,6 +11,9 @@ namespace {
 constexpr std::uint64_t kFnvOffset = 1469598103934665603ull;
 constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 constexpr unsigned kPerMilleScale = 1000;
+// What a busy API gateway answers in place of JSON.
+constexpr char kBusyPageHtml[] =
+    "<html><head><title>Service busy</title></head><body><p>Please try again later.</p></body></html>\n";
 
 std::uint64_t Mix(std::uint64_t x) {
   x ^= x >> 33;
@@ -27,6 +30,18 @@ std::string WholeBody(const Response& response) {
   std::string body(static_cast<std::size_t>(response.stream->length), '\0');
   response.stream->fill(0, body.data(), body.size());
   return body;
+}
+
+// The resolver's answer shape, {"url":...}, with `url` as a JSON value.
+Response UrlAnswer(const std::string& urlJson) { return JsonResponse("{\"url\":" + urlJson + "}"); }
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char ch : text) {
+    if (ch == '"' || ch == '\\') quoted += '\\';
+    quoted += ch;
+  }
+  return quoted + "\"";
 }
 
 }  // namespace
@@ -74,6 +89,18 @@ Response ApplyFault(Fault fault, Response healthy, const FaultSettings& settings
     }
     case Fault::kHugeHeaders:
       return WithPaddingHeader(std::move(healthy), settings.hugeHeaderBytes);
+    case Fault::kConnectionRefused:
+      return Redirect(settings.refusedUrl);
+    case Fault::kNotJson:
+      return HtmlResponse(kBusyPageHtml);
+    case Fault::kNullUrl:
+      return UrlAnswer("null");
+    case Fault::kRefusedUrl:
+      return UrlAnswer(Quoted(settings.refusedUrl));
+    case Fault::kFileUrl:
+      return UrlAnswer(Quoted(settings.fileUrl));
+    case Fault::kFtpUrl:
+      return UrlAnswer(Quoted(settings.ftpUrl));
   }
   return healthy;
 }
@@ -103,6 +130,18 @@ const char* FaultName(Fault fault) {
       return "gzip";
     case Fault::kHugeHeaders:
       return "huge headers";
+    case Fault::kConnectionRefused:
+      return "connection refused";
+    case Fault::kNotJson:
+      return "not JSON";
+    case Fault::kNullUrl:
+      return "null url";
+    case Fault::kRefusedUrl:
+      return "url to a closed port";
+    case Fault::kFileUrl:
+      return "file:// url";
+    case Fault::kFtpUrl:
+      return "ftp:// url";
   }
   return "unknown";
 }

@@ -23,12 +23,23 @@ enum class Fault {
   kRedirectLoop,  // 302 to FaultSettings::loopUrl
   kGzip,          // the whole body, gzip-encoded (a healthy answer that a client must decode)
   kHugeHeaders,   // the whole body under response headers longer than FaultSettings::hugeHeaderBytes
+  // 302 to FaultSettings::refusedUrl, so that the client's next connection is refused.
+  kConnectionRefused,
+  // Resolver answers in place of the healthy one; each leaves a client without a usable media URL.
+  kNotJson,     // 200 with an HTML page where the JSON object belongs
+  kNullUrl,     // {"url":null}
+  kRefusedUrl,  // {"url":FaultSettings::refusedUrl}
+  kFileUrl,     // {"url":FaultSettings::fileUrl}
+  kFtpUrl,      // {"url":FaultSettings::ftpUrl}
 };
 
 struct FaultSettings {
   std::chrono::milliseconds stall{3000};
   std::string loopUrl;  // a URL that redirects to itself
   std::size_t hugeHeaderBytes = 6000;
+  std::string refusedUrl;  // a URL on a port where nothing listens (ClosedPort::Url)
+  std::string fileUrl;     // "file:///..." naming a local file
+  std::string ftpUrl;      // "ftp://127.0.0.1:PORT/..."
 };
 
 class FaultPlan {
