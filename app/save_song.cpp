@@ -10,8 +10,13 @@ namespace {
 
 constexpr int kFirstSuccessStatus = 200;
 constexpr int kFirstNonSuccessStatus = 300;
+constexpr int kPartialContentStatus = 206;
 
-bool IsSuccessStatus(int status) { return status >= kFirstSuccessStatus && status < kFirstNonSuccessStatus; }
+// The whole song is asked for, without a range, so a 206 carries only a piece of it, however
+// complete that piece arrives.
+bool IsWholeSongStatus(int status) {
+  return status >= kFirstSuccessStatus && status < kFirstNonSuccessStatus && status != kPartialContentStatus;
+}
 
 }  // namespace
 
@@ -38,8 +43,11 @@ SaveOutcome SaveSong(FileDownloader& downloader, const Text& mediaUrl, const Tex
   SaveOutcome outcome = SaveOutcome::kSaved;
   if (downloader.DownloadHttp(mediaUrl, partialPath, counting) != kDownloadOk) {
     outcome = SaveOutcome::kDownloadFailed;
-  } else if (!IsSuccessStatus(downloader.LastStatusCode())) {
+  } else if (!IsWholeSongStatus(downloader.LastStatusCode())) {
     outcome = SaveOutcome::kHttpError;
+  } else if (received == 0) {
+    // An empty file would count as the song in every later run, which would never fetch it again.
+    outcome = SaveOutcome::kEmpty;
   } else if (RegularFileSize(partialPath) != std::optional<std::uint64_t>(received)) {
     outcome = SaveOutcome::kIncomplete;
   } else if (!MoveWithoutReplacing(partialPath, targetPath)) {

@@ -11,7 +11,8 @@ namespace velbrook {
 enum class SaveOutcome {
   kSaved,           // the file now stands under its name
   kDownloadFailed,  // the downloader gave an error code (no connection, a failed or cut read, ...)
-  kHttpError,       // the final response was not 2xx: its body is an error page, not the song
+  kHttpError,       // the final response was not 2xx, or a 206 with a piece only: not the song
+  kEmpty,           // the response carried no byte at all: nothing of a song
   kIncomplete,      // the file lacks bytes that the downloader received (a failed write)
   kNotMoved,        // the complete file could not take its name, for one because that name exists
 };
