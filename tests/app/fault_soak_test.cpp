@@ -48,6 +48,8 @@ constexpr std::uint64_t kSongBytesSpread = 20000;
 constexpr std::uint32_t kDefaultSeed = 20240611;
 constexpr unsigned kResolverFaultsPerMille = 350;
 constexpr unsigned kMediaFaultsPerMille = 400;
+// Mixed into the seed for the media host, so that its draws do not follow the resolver's.
+constexpr std::uint32_t kMediaSeedMix = 0x9E3779B9u;
 // Short limits keep the stalls cheap; the servers stall far longer than the client waits.
 constexpr inet::Timeouts kSoakTimeouts{2000, 500};
 constexpr auto kServerStall = std::chrono::milliseconds(1500);
@@ -236,7 +238,7 @@ class FaultSoakTest : public CommandWindowTest {
 
   const std::uint32_t seed = SoakSeed();
   const test_support::FaultPlan resolverPlan{seed, Weighted(ResolverKinds()), kResolverFaultsPerMille};
-  const test_support::FaultPlan mediaPlan{seed ^ 0x9E3779B9u, Weighted(MediaKinds()), kMediaFaultsPerMille};
+  const test_support::FaultPlan mediaPlan{seed ^ kMediaSeedMix, Weighted(MediaKinds()), kMediaFaultsPerMille};
   test_support::FaultSettings settings;
   QTemporaryDir elsewhere;
   test_support::ClosedPort closedPort;
