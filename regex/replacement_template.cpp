@@ -49,7 +49,7 @@ std::vector<ReplacementPiece> ParseReplacement(const Text& replacement, std::siz
     ReplacementPiece piece;
     std::size_t length = 2;
     if (next == '$') {
-      piece.literal = "$";
+      piece.literal.assign(1, '$');
     } else if (next == '&') {
       piece.kind = ReplacementPiece::Kind::kGroup;
     } else if (next == '`') {
