@@ -9,6 +9,7 @@
 #include <QShowEvent>
 #include <QVariant>
 
+#include "app/cached_text_label.h"
 #include "app/dialogs.h"
 #include "app/fetch_song_list.h"
 #include "app/playlist_id_edit.h"
@@ -32,9 +33,10 @@ QFont PixelFont(int pixels) {
   return font;
 }
 
+template <typename Label = QLabel>
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QRect& geometry, const QString& text,
                   bool wraps) {
-  auto* label = new QLabel(text, parent);
+  auto* label = new Label(text, parent);
   label->setObjectName(name);
   label->setGeometry(geometry);
   label->setTextFormat(Qt::PlainText);  // an ampersand is an ordinary character
@@ -91,12 +93,15 @@ void MainWindow::CreateControls() {
   列表框1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   列表框1->setUniformItemSizes(true);  // one font for every line: keeps long lists fast
 
-  标签2 = MakeLabel(this, QStringLiteral("标签2"), QRect(16, 304, 216, 32), QStringLiteral("歌曲地址"), true);
+  // The run repaints the status label once per song and the progress label once per chunk.
+  标签2 = MakeLabel<CachedTextLabel>(this, QStringLiteral("标签2"), QRect(16, 304, 216, 32),
+                                     QStringLiteral("歌曲地址"), true);
   标签2->setFont(PixelFont(kSmallFontPixels));
 
   按钮2 = MakeButton(this, QStringLiteral("按钮2"), QRect(232, 304, 88, 24), QStringLiteral("开始下载"));
   按钮3 = MakeButton(this, QStringLiteral("按钮3"), QRect(232, 328, 88, 24), QStringLiteral("停止下载"));
-  标签3 = MakeLabel(this, QStringLiteral("标签3"), QRect(16, 336, 216, 16), QStringLiteral("进度"), false);
+  标签3 = MakeLabel<CachedTextLabel>(this, QStringLiteral("标签3"), QRect(16, 336, 216, 16),
+                                     QStringLiteral("进度"), false);
 }
 
 void MainWindow::ConnectCommands() {
