@@ -50,7 +50,9 @@ void AddSongs(WindowOperations& window, const JsonDocument& document) {
   const std::int32_t count = document.Count();
   const Text separator = " - ";
   for (std::int32_t i = 0; i < count; ++i) {
-    const Text item = "[" + std::to_string(i) + "]";
+    Text item = "[";
+    item += std::to_string(i);
+    item += ']';
     Text line = document.GetText(item + ".artists[0].name");
     line += separator;
     line += document.GetText(item + ".name");

@@ -10,6 +10,7 @@
 #include "app/qt_dialogs.h"
 #include "app/run_main_window.h"
 #include "base/code_page.h"
+#include "json/json_document.h"
 
 namespace {
 
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
   }
 
   velbrook::ProgramState state;  // GlobalDownloader, before the window is shown
+  {
+    // The script engine starts with the first document of the process and stays; starting it here
+    // spares the first click that wait.
+    const velbrook::JsonDocument engineStart;
+  }
   velbrook::QtDialogs dialogs;
   return velbrook::RunMainWindow(state, BuiltInSettings(), dialogs);
 }
