@@ -154,19 +154,25 @@ const QImage* CachedTextLabel::KeptPicture(const QString& text) {
   Look look = CurrentLook();
   if (!keptLook_ || !(*keptLook_ == look)) {
     pictures_.clear();
+    lastPicture_ = nullptr;
     keptLook_ = std::move(look);
   }
+  if (lastPicture_ != nullptr && lastPicture_->Fits(text)) return lastPicture_->Compose(text);
   const QString pattern = DigitStripPicture::Pattern(text);
   auto kept = pictures_.find(pattern);
   if (kept == pictures_.end()) {
-    if (pictures_.size() >= kMostPatterns) pictures_.clear();
+    if (pictures_.size() >= kMostPatterns) {
+      pictures_.clear();
+      lastPicture_ = nullptr;
+    }
     kept = pictures_
                .emplace(pattern,
                         DigitStripPicture::Make(text, [this](const QString& drawn) { return Draw(drawn); }))
                .first;
   }
   if (!kept->second) return nullptr;
-  return kept->second->Compose(text);
+  lastPicture_ = &*kept->second;
+  return lastPicture_->Compose(text);
 }
 
 }  // namespace velbrook

@@ -61,6 +61,8 @@ class CachedTextLabel : public QLabel {
   std::optional<Look> keptLook_;
   // By pattern; an empty entry marks a pattern that cannot be put together.
   std::unordered_map<QString, std::optional<DigitStripPicture>> pictures_;
+  // The picture last shown, in pictures_: a run of texts of one pattern skips building the pattern.
+  DigitStripPicture* lastPicture_ = nullptr;
 };
 
 }  // namespace velbrook

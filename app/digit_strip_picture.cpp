@@ -100,20 +100,25 @@ std::optional<DigitStripPicture> DigitStripPicture::Make(const QString& text, co
     if (byColumn[i - 1]->left + byColumn[i - 1]->width > byColumn[i]->left) return std::nullopt;
   }
 
-  DigitStripPicture picture(patternPicture, pattern.size(), std::move(places));
+  DigitStripPicture picture(patternPicture, pattern, std::move(places));
   const QImage* composed = picture.Compose(text);
   if (composed == nullptr || *composed != draw(text)) return std::nullopt;
   return picture;
 }
 
-DigitStripPicture::DigitStripPicture(QImage pattern, qsizetype length, std::vector<Place> places)
-    : picture_(std::move(pattern)), length_(length), places_(std::move(places)) {}
+DigitStripPicture::DigitStripPicture(QImage picture, QString pattern, std::vector<Place> places)
+    : picture_(std::move(picture)), pattern_(std::move(pattern)), places_(std::move(places)) {}
+
+bool DigitStripPicture::Fits(const QString& text) const {
+  if (text.size() != pattern_.size()) return false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (pattern_[i] == u'0' ? !IsAsciiDigit(text[i]) : text[i] != pattern_[i]) return false;
+  }
+  return true;
+}
 
 const QImage* DigitStripPicture::Compose(const QString& text) {
-  if (text.size() != length_) return nullptr;
-  for (const Place& place : places_) {
-    if (!IsAsciiDigit(text[place.index])) return nullptr;
-  }
+  if (!Fits(text)) return nullptr;
   for (const Place& place : places_) {
     const QChar character = text[place.index];
     if (!shown_.isEmpty() && shown_[place.index] == character) continue;

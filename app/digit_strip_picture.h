@@ -27,8 +27,10 @@ class DigitStripPicture {
   // more digits than is worth drawing ahead.
   static std::optional<DigitStripPicture> Make(const QString& text, const Draw& draw);
 
-  // The picture of a text of this picture's pattern; nullptr for a text of another length or with
-  // something else than a digit in a digit's place.
+  // Whether the text has this picture's pattern, without building the text's pattern.
+  bool Fits(const QString& text) const;
+
+  // The picture of a text of this picture's pattern; nullptr for a text of another pattern.
   const QImage* Compose(const QString& text);
 
  private:
@@ -40,10 +42,10 @@ class DigitStripPicture {
     std::array<QImage, 10> strips;
   };
 
-  DigitStripPicture(QImage pattern, qsizetype length, std::vector<Place> places);
+  DigitStripPicture(QImage picture, QString pattern, std::vector<Place> places);
 
   QImage picture_;
-  qsizetype length_ = 0;
+  QString pattern_;
   QString shown_;  // the text that picture_ shows; empty before the first composition
   std::vector<Place> places_;
 };
