@@ -48,7 +48,10 @@ bool TakeUpItem(WindowOperations& window, ProgramState& state, const Text& resol
 Text FinishedMessage(int failed) {
   Text message = AnsiText(kFinishedMessage);
   if (failed > 0) {
-    message += "\n" + AnsiText(kFailedCountPrefix) + std::to_string(failed) + AnsiText(kFailedCountSuffix);
+    message += '\n';
+    message += AnsiText(kFailedCountPrefix);
+    message += std::to_string(failed);
+    message += AnsiText(kFailedCountSuffix);
   }
   return message;
 }
