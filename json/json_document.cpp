@@ -60,7 +60,9 @@ void JsonDocument::OpenSession() {
 
 bool JsonDocument::Parse(const Text& text) {
   if (!session_) return false;
-  Run(Text("var ") + kName + "=null");
+  // Null first, so that a text that is not JSON leaves the document null; once per song of a run,
+  // so no script is compiled for it.
+  (void)session_->ClearDocumentToNull();
   return session_->ParseJsonIntoDocument(text);
 }
 

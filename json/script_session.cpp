@@ -165,6 +165,16 @@ std::optional<bool> ScriptSession::EvalTruth(const Text& code) {
   return impl_->EvalAs(code, [](JSContext*, JS::HandleValue v) { return engine::ValueToTruth(v); });
 }
 
+bool ScriptSession::ClearDocumentToNull() {
+  JSContext* cx = engine::Context();
+  if (cx == nullptr) return false;
+  JSAutoRealm realm(cx, impl_->global);
+  engine::EvaluationTimer timer;  // storing the value may run a setter that script put in its place
+  bool stored = JS_SetProperty(cx, impl_->global, impl_->documentName.c_str(), JS::NullHandleValue);
+  engine::ClearPendingFailure(cx);
+  return stored;
+}
+
 bool ScriptSession::ParseJsonIntoDocument(const Text& json) {
   JSContext* cx = engine::Context();
   if (cx == nullptr) return false;

@@ -35,6 +35,8 @@ class ScriptSession {
   // variable, which must be declared already. True when a value other than null was stored; on any
   // failure the variable keeps what it held.
   bool ParseJsonIntoDocument(const Text& json);
+  // Stores null in the document variable, as the script `name=null` does, without compiling script.
+  bool ClearDocumentToNull();
 
  private:
   struct Impl;
