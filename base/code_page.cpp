@@ -20,20 +20,39 @@ using IconvPtr = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 // One descriptor per encoding pair and thread, opened on first use: opening is far dearer than
 // converting a short text, and the boundaries convert many short texts.
 iconv_t DescriptorFor(const char* from, const char* to) {
+  // The boundaries ask for the same pair many times in a row: the last one is kept apart, compared by
+  // its names' addresses first, and the map is searched only when the pair changes.
+  thread_local const char* lastFrom = nullptr;
+  thread_local const char* lastTo = nullptr;
+  thread_local iconv_t last = reinterpret_cast<iconv_t>(-1);
+  if (last != reinterpret_cast<iconv_t>(-1) && (from == lastFrom || std::strcmp(from, lastFrom) == 0) &&
+      (to == lastTo || std::strcmp(to, lastTo) == 0)) {
+    return last;
+  }
   thread_local std::map<std::pair<std::string, std::string>, IconvPtr> cache;
   auto key = std::make_pair(std::string(from), std::string(to));
   auto found = cache.find(key);
-  if (found != cache.end()) return found->second.get();
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
-  return cache.emplace(key, IconvPtr(cd)).first->second.get();
+  iconv_t cd = reinterpret_cast<iconv_t>(-1);
+  if (found != cache.end()) {
+    cd = found->second.get();
+  } else {
+    cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
+    found = cache.emplace(key, IconvPtr(cd)).first;
+  }
+  // The names are kept from the map's key, which lives as long as the thread.
+  lastFrom = found->first.first.c_str();
+  lastTo = found->first.second.c_str();
+  last = cd;
+  return cd;
 }
 
 constexpr std::size_t kMinOutputBytes = 16;
 
-// Converts one piece through `cd`, appending to `out`. False on invalid or truncated input.
-bool AppendConverted(iconv_t cd, const char* data, std::size_t size, std::string& out) {
-  (void)iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+// Converts one piece through `cd`, appending to `out`. False on invalid or truncated input. An
+// encoding pair without shift states needs neither the reset before nor the flush after.
+bool AppendConverted(iconv_t cd, const char* data, std::size_t size, std::string& out, bool stateless = false) {
+  if (!stateless) (void)iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
   std::size_t produced = out.size();
   out.resize(produced + size * 2 + kMinOutputBytes);
   char* in = const_cast<char*>(data);
@@ -47,7 +66,7 @@ bool AppendConverted(iconv_t cd, const char* data, std::size_t size, std::string
         flushing ? iconv(cd, nullptr, nullptr, &dst, &outLeft) : iconv(cd, &in, &inLeft, &dst, &outLeft);
     produced = out.size() - outLeft;
     if (rc != static_cast<std::size_t>(-1)) {
-      if (flushing) break;
+      if (flushing || stateless) break;
       flushing = true;
       continue;
     }
@@ -71,7 +90,8 @@ std::size_t AnsiCharLength(const char* data, std::size_t size, std::size_t at) {
 
 // UTF-8 and GB18030 both write ASCII as itself, and neither uses an ASCII byte inside a multi-byte
 // UTF-8 character, so runs of ASCII are copied and only the other runs go through iconv. Most of a
-// playlist page is ASCII, which makes this several times faster than converting everything.
+// playlist page is ASCII, which makes this several times faster than converting everything. Neither
+// encoding has shift states.
 bool ConvertByRuns(iconv_t cd, const char* data, std::size_t size, bool fromAnsi, std::string& out) {
   out.reserve(size + size / 2 + kMinOutputBytes);
   std::size_t at = 0;
@@ -86,7 +106,7 @@ bool ConvertByRuns(iconv_t cd, const char* data, std::size_t size, bool fromAnsi
       runEnd += fromAnsi ? AnsiCharLength(data, size, runEnd) : 1;
     }
     runEnd = std::min(runEnd, size);
-    if (!AppendConverted(cd, data + at, runEnd - at, out)) return false;
+    if (!AppendConverted(cd, data + at, runEnd - at, out, true)) return false;
     at = runEnd;
   }
   return true;
