@@ -35,11 +35,17 @@ std::pair<int, int> DifferingColumns(const QImage& one, const QImage& other) {
   return left < right ? std::make_pair(left, right) : std::make_pair(0, 0);
 }
 
+// Once per repaint: the rows are reached through one detach of the picture, not one per row.
 void CopyStrip(const QImage& strip, int left, QImage& picture) {
   const auto stripBytes = static_cast<std::size_t>(strip.width()) * sizeof(QRgb);
-  for (int y = 0; y < strip.height(); ++y) {
-    std::memcpy(picture.scanLine(y) + static_cast<std::size_t>(left) * sizeof(QRgb), strip.constScanLine(y),
-                stripBytes);
+  const qsizetype stripStride = strip.bytesPerLine();
+  const qsizetype pictureStride = picture.bytesPerLine();
+  const uchar* from = strip.constBits();
+  uchar* to = picture.bits() + static_cast<std::size_t>(left) * sizeof(QRgb);
+  for (int y = 0, rows = strip.height(); y < rows; ++y) {
+    std::memcpy(to, from, stripBytes);
+    from += stripStride;
+    to += pictureStride;
   }
 }
 
