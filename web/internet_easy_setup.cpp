@@ -158,6 +158,10 @@ bool ConfigureEasy(CURL* easy, const TransferSetup& setup, SlistPtr* headers) {
   auto set = [&](CURLcode code) { ok = ok && code == CURLE_OK; };
   set(curl_easy_setopt(easy, CURLOPT_URL, setup.url.c_str()));
   set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
+  // Nothing outlives a transfer: its connection closes when it ends, and no name it resolved is
+  // remembered, though the multi handle that drove it serves the next one.
+  set(curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L));
+  set(curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L));
   set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs));
   // curl's default of 16 KiB per receive costs a wake-up and a socket read every 16 KiB; a large
   // download spends most of its time there.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "web/internet_curl_handles.h"
 #include "web/internet_easy_setup.h"
@@ -51,6 +52,33 @@ std::optional<std::string_view> HeaderValue(std::string_view block, std::string_
     start = end;
   }
   return std::nullopt;
+}
+
+// Idle multi handles of this thread. Making one costs a socket pair and its closing, twice per song
+// of a download run, while a multi handle holds nothing of a transfer once the transfer is detached:
+// every transfer forbids reuse of its connection and keeps no resolved names.
+class MultiPool {
+ public:
+  MultiPtr Take() {
+    if (idle_.empty()) return MultiPtr(curl_multi_init());
+    MultiPtr multi = std::move(idle_.back());
+    idle_.pop_back();
+    return multi;
+  }
+
+  void Give(MultiPtr multi) {
+    if (multi && idle_.size() < kMostIdle) idle_.push_back(std::move(multi));
+  }
+
+ private:
+  // A thread drives one transfer at a time, seldom two.
+  static constexpr std::size_t kMostIdle = 2;
+  std::vector<MultiPtr> idle_;
+};
+
+MultiPool& ThreadMultiPool() {
+  thread_local MultiPool pool;
+  return pool;
 }
 
 }  // namespace
@@ -103,7 +131,9 @@ struct Transfer::Impl {
   std::optional<std::uint64_t> remoteSize;
 
   ~Impl() {
-    if (attached) (void)curl_multi_remove_handle(multi.get(), easy.get());  // the handle dies next anyway
+    // A multi handle that still drives this transfer is not given back: it dies with it.
+    const bool detached = !attached || curl_multi_remove_handle(multi.get(), easy.get()) == CURLM_OK;
+    if (detached) ThreadMultiPool().Give(std::move(multi));
   }
 
   std::size_t Unread() const { return buffer.size() - readOffset; }
@@ -223,7 +253,7 @@ std::unique_ptr<Transfer> Transfer::Create(const TransferSetup& setup) {
   impl.headOnly = setup.HeadOnly();
   impl.cookies = setup.cookies;
   impl.easy.reset(curl_easy_init());
-  impl.multi.reset(curl_multi_init());
+  impl.multi = ThreadMultiPool().Take();
   if (!impl.easy || !impl.multi || !ConfigureEasy(impl.easy.get(), setup, &impl.headers)) return nullptr;
   CURL* easy = impl.easy.get();
   Impl* self = &impl;
