@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "base/text_routines.h"
 #include "tests/support/closed_port.h"
@@ -260,6 +262,29 @@ TEST_F(VisitWebPageTest, SuppliedCookiesTurnOffTheLibrarysOwnCookies) {
   Text cookies;
   EXPECT_EQ(AsString(VisitWebPage(Server().Url("/jar/start"), {.cookies = &cookies})), "landed");
   EXPECT_EQ(LastRequest(Server()).HeaderCount("Cookie"), 0u) << LastRequest(Server()).raw;
+}
+
+// The server keeps connections alive, so a connection or a cookie that outlived its call would be
+// used by the next one.
+TEST_F(VisitWebPageTest, NothingOutlivesACall) {
+  TestServer server;
+  ASSERT_TRUE(server.Started());
+  Response marked = test_support::OkResponse("marked");
+  marked.headers.push_back({"Set-Cookie", "seen=1"});
+  server.Serve("/mark", marked);
+  server.Serve("/page", test_support::OkResponse("page"));
+
+  EXPECT_EQ(AsString(VisitWebPage(server.Url("/mark"))), "marked");
+  EXPECT_EQ(AsString(VisitWebPage(server.Url("/page"))), "page");
+  EXPECT_EQ(AsString(VisitWebPage(server.Url("/page"))), "page");
+
+  EXPECT_EQ(server.ConnectionCount(), 3u);
+  EXPECT_EQ(LastRequest(server).HeaderCount("Cookie"), 0u) << LastRequest(server).raw;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (server.OpenConnectionCount() > 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(server.OpenConnectionCount(), 0u) << "a connection stayed open after its call";
 }
 
 TEST_F(VisitWebPageTest, BodyIsReturnedWhateverTheStatus) {
