@@ -35,15 +35,16 @@ std::pair<int, int> DifferingColumns(const QImage& one, const QImage& other) {
   return left < right ? std::make_pair(left, right) : std::make_pair(0, 0);
 }
 
-// Once per repaint: the rows are reached through one detach of the picture, not one per row.
+// Once per repaint: the rows are reached through one detach of the picture, not one per row, and a
+// strip is a few pixels wide, so its pixels are copied one by one rather than through memcpy calls.
 void CopyStrip(const QImage& strip, int left, QImage& picture) {
-  const auto stripBytes = static_cast<std::size_t>(strip.width()) * sizeof(QRgb);
-  const qsizetype stripStride = strip.bytesPerLine();
-  const qsizetype pictureStride = picture.bytesPerLine();
-  const uchar* from = strip.constBits();
-  uchar* to = picture.bits() + static_cast<std::size_t>(left) * sizeof(QRgb);
+  const int width = strip.width();
+  const qsizetype stripStride = strip.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+  const qsizetype pictureStride = picture.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+  const auto* from = reinterpret_cast<const QRgb*>(strip.constBits());
+  auto* to = reinterpret_cast<QRgb*>(picture.bits()) + left;
   for (int y = 0, rows = strip.height(); y < rows; ++y) {
-    std::memcpy(to, from, stripBytes);
+    for (int x = 0; x < width; ++x) to[x] = from[x];
     from += stripStride;
     to += pictureStride;
   }
