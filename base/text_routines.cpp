@@ -16,6 +16,10 @@ inline char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char
 // fold; both bytes of a double-byte unit compare exactly.
 bool MatchesAt(const Text& text, std::size_t at, const Text& needle, bool ignoreCase) {
   if (at + needle.size() > text.size()) return false;
+  if (needle.empty()) return true;
+  // Searches call this at every character of the text: the first byte turns most places away
+  // before any comparison is set up.
+  if (text[at] != needle[0] && (!ignoreCase || FoldAscii(text[at]) != FoldAscii(needle[0]))) return false;
   if (!ignoreCase) return text.compare(at, needle.size(), needle) == 0;
   std::size_t i = 0;
   while (i < needle.size()) {
