@@ -10,7 +10,6 @@
 #include "app/qt_dialogs.h"
 #include "app/run_main_window.h"
 #include "base/code_page.h"
-#include "json/json_document.h"
 
 namespace {
 
@@ -35,11 +34,7 @@ int main(int argc, char** argv) {
   }
 
   velbrook::ProgramState state;  // GlobalDownloader, before the window is shown
-  {
-    // The script engine starts with the first document of the process and stays; starting it here
-    // spares the first click that wait.
-    const velbrook::JsonDocument engineStart;
-  }
+  velbrook::StartScriptEngine();
   velbrook::QtDialogs dialogs;
   return velbrook::RunMainWindow(state, BuiltInSettings(), dialogs);
 }

@@ -5,6 +5,7 @@
 #include <QTranslator>
 
 #include "app/main_window.h"
+#include "json/json_document.h"
 
 namespace velbrook {
 
@@ -20,5 +21,7 @@ int RunMainWindow(ProgramState& state, const ProgramSettings& settings, Dialogs&
   window.show();
   return QApplication::exec();
 }
+
+void StartScriptEngine() { const JsonDocument engineStart; }
 
 }  // namespace velbrook

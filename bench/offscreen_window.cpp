@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include "app/run_main_window.h"
+
 namespace velbrook::bench {
 namespace {
 
@@ -17,6 +19,7 @@ constexpr char kTitleDomain[] = "bench.invalid";
 OffscreenWindow::OffscreenWindow(const Text& playlistHost, const Text& resolverHost)
     : window_(std::make_unique<MainWindow>(state_, ProgramSettings{playlistHost, resolverHost, kTitleDomain},
                                            dialogs_)) {
+  StartScriptEngine();  // as the program does before it shows its window
   window_->show();
   Settle();
 }

@@ -89,7 +89,7 @@ def fetch_figures(options):
         samples[songs] = (ours, python)
         report("fetch_%d_vs_python" % songs, "ms", [s["fetch_ms"] for s in ours],
                [s["fetch_ms"] for s in python], "python", 1.0)
-        note("fetch_%d: a second click in the same process, after the script engine has started: ms %s" %
+        note("fetch_%d: a second click in the same process, with the caches the first one filled: ms %s" %
              (songs, spread([s["fetch_again_ms"] for s in ours])))
 
     small, large = ([s["fetch_ms"] for s in samples[n][0]] for n in FETCH_SIZES)
