@@ -167,9 +167,12 @@ Bytes VisitWebPage(const Text& url, const VisitOptions& options) {
 
   if (options.extraHeaders) *options.extraHeaders = headers;
   if (options.postBytes) *options.postBytes = postBytes;
-  Text returnedCookies = ExtractReturnedCookies(exchange.rawHeaders);
-  if (options.cookies) (void)MergeCookies(*options.cookies, returnedCookies);
-  if (options.returnedCookies) *options.returnedCookies = std::move(returnedCookies);
+  // The program's own calls pass the URL alone: their cookies are not looked for.
+  if (options.cookies || options.returnedCookies) {
+    Text returnedCookies = ExtractReturnedCookies(exchange.rawHeaders);
+    if (options.cookies) (void)MergeCookies(*options.cookies, returnedCookies);
+    if (options.returnedCookies) *options.returnedCookies = std::move(returnedCookies);
+  }
   if (options.returnedHeaders) *options.returnedHeaders = std::move(exchange.rawHeaders);
   return std::move(exchange.body);
 }
