@@ -1,7 +1,6 @@
 // Downloads from servers whose certificates must not be trusted, and from URLs and redirects of
 // schemes that a download of that kind does not speak.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "base/local_file.h"
 #include "download/file_downloader.h"
+#include "tests/download/download_test_fixture.h"
 #include "tests/support/test_server.h"
 #include "web/internet.h"
 
@@ -28,32 +28,19 @@ ts::ServerOptions TlsOptions(TlsIdentity identity) {
   return options;
 }
 
-class DownloadTrustTest : public ::testing::Test {
+class DownloadTrustTest : public ts::DownloadTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/velbrook-trust-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory_ = pattern;
+    DownloadTest::SetUp();
     ASSERT_TRUE(ts::TestCertificates::Shared()->Ok());
     inet::SetExtraCaFileForTesting(ts::TestCertificates::Shared()->CaPemPath());
     inet::SetTimeoutsForTesting({.connectMs = 3000, .stallMs = 3000});
-    handles_ = inet::OpenHandleCount();
-    files_ = OpenFileCount();
   }
   void TearDown() override {
-    EXPECT_EQ(inet::OpenHandleCount(), handles_) << "every Internet handle is closed";
-    EXPECT_EQ(OpenFileCount(), files_) << "every output file is closed";
     inet::SetExtraCaFileForTesting("");
     inet::SetTimeoutsForTesting({});
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
+    DownloadTest::TearDown();
   }
-
-  std::string Path(const std::string& name) const { return directory_ + "/" + name; }
-
-  std::string directory_;
-  std::size_t handles_ = 0;
-  std::size_t files_ = 0;
 };
 
 TEST_F(DownloadTrustTest, AnUntrustedCertificateFailsTheOpenAndCreatesNoFile) {

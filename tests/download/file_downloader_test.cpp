@@ -1,17 +1,14 @@
 #include "download/file_downloader.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/local_file.h"
+#include "tests/download/download_test_fixture.h"
 #include "tests/support/closed_port.h"
 #include "tests/support/encoding.h"
 #include "tests/support/test_server.h"
@@ -36,7 +33,7 @@ struct ProgressCall {
   std::int32_t received;
 };
 
-class FileDownloaderTest : public ::testing::Test {
+class FileDownloaderTest : public ts::DownloadTest {
  protected:
   static void SetUpTestSuite() {
     server_ = new TestServer();
@@ -47,29 +44,12 @@ class FileDownloaderTest : public ::testing::Test {
     server_ = nullptr;
   }
   void SetUp() override {
+    DownloadTest::SetUp();
     server_->ClearRequests();
-    char pattern[] = "/tmp/velbrook-download-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory_ = pattern;
-    handles_ = inet::OpenHandleCount();
-    files_ = OpenFileCount();
   }
   void TearDown() override {
-    EXPECT_EQ(inet::OpenHandleCount(), handles_) << "every Internet handle is closed";
-    EXPECT_EQ(OpenFileCount(), files_) << "every output file is closed";
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
+    DownloadTest::TearDown();
     inet::SetTimeoutsForTesting({});
-  }
-
-  std::string Path(const std::string& name) const { return directory_ + "/" + name; }
-
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  static void Write(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
   }
 
   // Downloads with a progress routine that records every call.
@@ -85,9 +65,6 @@ class FileDownloaderTest : public ::testing::Test {
   }
 
   static TestServer* server_;
-  std::string directory_;
-  std::size_t handles_ = 0;
-  std::size_t files_ = 0;
   std::vector<ProgressCall> calls_;
 };
 

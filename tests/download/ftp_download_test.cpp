@@ -1,17 +1,15 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/local_file.h"
 #include "download/file_downloader.h"
+#include "tests/download/download_test_fixture.h"
 #include "tests/support/encoding.h"
 #include "tests/support/ftp_server.h"
 #include "web/internet.h"
@@ -42,35 +40,16 @@ FtpServer& NoRestartServer() {
   return server;
 }
 
-class FtpDownloadTest : public ::testing::Test {
+class FtpDownloadTest : public ts::DownloadTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/velbrook-ftp-download-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory_ = pattern;
-    handles_ = inet::OpenHandleCount();
-    files_ = OpenFileCount();
+    DownloadTest::SetUp();
     // A server that cannot start is a broken set-up, never a reason to skip.
     ASSERT_TRUE(Server().Started()) << Server().Error();
     Server().ClearCommands();
   }
-  void TearDown() override {
-    EXPECT_EQ(inet::OpenHandleCount(), handles_) << "every Internet handle is closed";
-    EXPECT_EQ(OpenFileCount(), files_) << "every output file is closed";
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
 
   static FtpServer& Server() { return PlainServer(); }
-  std::string Path(const std::string& name) const { return directory_ + "/" + name; }
-
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  static void Write(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
-  }
 
   // Downloads with a progress routine that records every call (and may act on the downloader).
   std::int32_t Download(FileDownloader& downloader, const std::string& url, const std::string& path,
@@ -96,9 +75,6 @@ class FtpDownloadTest : public ::testing::Test {
     return lines;
   }
 
-  std::string directory_;
-  std::size_t handles_ = 0;
-  std::size_t files_ = 0;
   std::vector<ProgressCall> calls_;
 };
 
