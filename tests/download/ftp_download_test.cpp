@@ -39,6 +39,11 @@ FtpServer& NoRestartServer() {
   static FtpServer server(FtpServerOptions{.restartCommand = false});
   return server;
 }
+constexpr std::size_t kCutAfterBytes = 150'000;
+FtpServer& CuttingServer() {
+  static FtpServer server(FtpServerOptions{.cutDownloadsAfter = kCutAfterBytes});
+  return server;
+}
 
 class FtpDownloadTest : public ts::DownloadTest {
  protected:
@@ -230,6 +235,24 @@ TEST_F(FtpDownloadTest, AFailingRemoteSeekLeavesTheLocalFileUnchangedAndClosed) 
     EXPECT_EQ(Contents(path), "1234");
     EXPECT_TRUE(calls_.empty());
   }
+}
+
+TEST_F(FtpDownloadTest, ADataConnectionThatBreaksGivesMinusFourWithWhatArrivedWrittenAndClosed) {
+  FtpServer& server = CuttingServer();
+  ASSERT_TRUE(server.Started()) << server.Error();
+  const std::string contents = ts::PatternBytes(4 * kCutAfterBytes, 3);
+  ASSERT_TRUE(server.PutFile("/cut.mp3", contents));
+  FileDownloader downloader;
+  const std::string path = Path("cut.mp3");
+
+  EXPECT_EQ(Download(downloader, server.Url("/cut.mp3"), path, std::nullopt, std::nullopt), kDownloadReadFailed);
+  EXPECT_EQ(OpenFileCount(), files_) << "the output file is closed after -4";
+  const std::string written = Contents(path);
+  EXPECT_EQ(written.size(), kCutAfterBytes) << "every byte that arrived is written";
+  EXPECT_TRUE(written == contents.substr(0, written.size())) << "and written unchanged";
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.back().done, static_cast<std::int32_t>(written.size()));
+  EXPECT_EQ(calls_.back().total, static_cast<std::int32_t>(contents.size()));
 }
 
 TEST_F(FtpDownloadTest, StopFromTheProgressRoutineKeepsReadingAndCountingWithoutWriting) {

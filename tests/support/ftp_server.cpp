@@ -104,6 +104,10 @@ void FtpServer::Start() {
       "--folder",    folder_};
   if (!options_.sizeCommand) args.push_back("--no-size");
   if (!options_.restartCommand) args.push_back("--no-rest");
+  if (options_.cutDownloadsAfter) {
+    args.push_back("--cut-after");
+    args.push_back(std::to_string(*options_.cutDownloadsAfter));
+  }
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

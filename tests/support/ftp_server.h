@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,9 @@ struct FtpServerOptions {
   bool sizeCommand = true;
   // false: REST is answered as an unknown command, so no transfer can restart.
   bool restartCommand = true;
+  // When set, the data connection of every file download closes after this many bytes, with a 426
+  // reply, as a connection that breaks does. Listings pass whole.
+  std::optional<std::size_t> cutDownloadsAfter = std::nullopt;
 };
 
 // A read-only FTP server over a temporary folder of its own, on 127.0.0.1 and an ephemeral port:

@@ -8,13 +8,14 @@ the folder that it was given.
 """
 
 import argparse
+import logging
 import os
 import shutil
 import sys
 import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -27,6 +28,7 @@ def parse_arguments():
     parser.add_argument("--folder", help="removed when the server ends (it holds the root and the log)")
     parser.add_argument("--no-size", action="store_true", help="answer SIZE as unknown")
     parser.add_argument("--no-rest", action="store_true", help="refuse REST")
+    parser.add_argument("--cut-after", type=int, help="break every file download after this many bytes")
     return parser.parse_args()
 
 
@@ -56,14 +58,36 @@ def make_handler(arguments):
             super()._on_dtp_connection()
 
         def ftp_USER(self, line):
-#FTP servers take the anonymous user name in any letter case.
+            # FTP servers take the anonymous user name in any letter case.
             super().ftp_USER("anonymous" if line.lower() == "anonymous" else line)
+
+    if arguments.cut_after is not None:
+        RecordingHandler.dtp_handler = make_cutting_data_handler(arguments.cut_after)
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(arguments.user, arguments.password, arguments.root, perm="elr")
     authorizer.add_anonymous(arguments.root, perm="elr")
     RecordingHandler.authorizer = authorizer
     return RecordingHandler
+
+
+def make_cutting_data_handler(cut_after):
+    class CuttingDataHandler(DTPHandler):
+        """Closes the data connection of a file download after `cut_after` bytes, replying 426."""
+
+        def use_sendfile(self):
+            return False  # every byte of the file then passes through send()
+
+        def send(self, data):
+            if self.file_obj is None:  # a listing
+                return super().send(data)
+            sent = super().send(data[:max(cut_after - self.tot_bytes_sent, 0)])
+            if self.tot_bytes_sent >= cut_after:
+                self._resp = ("426 Connection closed; transfer aborted.", logging.getLogger(__name__).debug)
+                self.close()
+            return sent
+
+    return CuttingDataHandler
 
 
 def end_when_parent_goes(folder):
