@@ -237,7 +237,7 @@ TEST_F(FtpDownloadTest, AFailingRemoteSeekLeavesTheLocalFileUnchangedAndClosed) 
   }
 }
 
-TEST_F(FtpDownloadTest, ADataConnectionThatBreaksGivesMinusFourWithWhatArrivedWrittenAndClosed) {
+TEST_F(FtpDownloadTest, ADataConnectionThatBreaksGivesMinusFourWithWhatWasReadWrittenAndClosed) {
   FtpServer& server = CuttingServer();
   ASSERT_TRUE(server.Started()) << server.Error();
   const std::string contents = ts::PatternBytes(4 * kCutAfterBytes, 3);
@@ -247,12 +247,14 @@ TEST_F(FtpDownloadTest, ADataConnectionThatBreaksGivesMinusFourWithWhatArrivedWr
 
   EXPECT_EQ(Download(downloader, server.Url("/cut.mp3"), path, std::nullopt, std::nullopt), kDownloadReadFailed);
   EXPECT_EQ(OpenFileCount(), files_) << "the output file is closed after -4";
+  // How much of what the server sent is read before the break shows depends on whether the data or
+  // the 426 reply is seen first; whatever was read is written unchanged and counted.
   const std::string written = Contents(path);
-  EXPECT_EQ(written.size(), kCutAfterBytes) << "every byte that arrived is written";
-  EXPECT_TRUE(written == contents.substr(0, written.size())) << "and written unchanged";
-  ASSERT_FALSE(calls_.empty());
-  EXPECT_EQ(calls_.back().done, static_cast<std::int32_t>(written.size()));
-  EXPECT_EQ(calls_.back().total, static_cast<std::int32_t>(contents.size()));
+  EXPECT_LE(written.size(), kCutAfterBytes);
+  EXPECT_TRUE(written == contents.substr(0, written.size())) << "what was read is written unchanged";
+  const std::int32_t counted = calls_.empty() ? 0 : calls_.back().done;
+  EXPECT_EQ(counted, static_cast<std::int32_t>(written.size()));
+  for (const ProgressCall& call : calls_) EXPECT_EQ(call.total, static_cast<std::int32_t>(contents.size()));
 }
 
 TEST_F(FtpDownloadTest, StopFromTheProgressRoutineKeepsReadingAndCountingWithoutWriting) {
