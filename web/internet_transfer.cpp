@@ -76,9 +76,26 @@ class MultiPool {
   std::vector<MultiPtr> idle_;
 };
 
-MultiPool& ThreadMultiPool() {
-  thread_local MultiPool pool;
-  return pool;
+// The pool of this thread, or nullptr once the thread's pool has been destroyed: a transfer that a
+// static object still holds dies after that, at exit, and then simply cleans its multi handle up.
+// The pointer and the flag need no destruction, so they can still be read then.
+thread_local MultiPool* threadPool = nullptr;
+thread_local bool threadPoolGone = false;
+
+struct ThreadPoolOwner {
+  MultiPool pool;
+  ThreadPoolOwner() { threadPool = &pool; }
+  ~ThreadPoolOwner() {
+    threadPool = nullptr;
+    threadPoolGone = true;
+  }
+};
+
+MultiPool* ThreadMultiPool() {
+  if (threadPool == nullptr && !threadPoolGone) {
+    thread_local ThreadPoolOwner owner;  // made on first use, destroyed when the thread ends
+  }
+  return threadPool;
 }
 
 }  // namespace
@@ -133,7 +150,8 @@ struct Transfer::Impl {
   ~Impl() {
     // A multi handle that still drives this transfer is not given back: it dies with it.
     const bool detached = !attached || curl_multi_remove_handle(multi.get(), easy.get()) == CURLM_OK;
-    if (detached) ThreadMultiPool().Give(std::move(multi));
+    MultiPool* pool = ThreadMultiPool();
+    if (detached && pool != nullptr) pool->Give(std::move(multi));
   }
 
   std::size_t Unread() const { return buffer.size() - readOffset; }
@@ -253,7 +271,8 @@ std::unique_ptr<Transfer> Transfer::Create(const TransferSetup& setup) {
   impl.headOnly = setup.HeadOnly();
   impl.cookies = setup.cookies;
   impl.easy.reset(curl_easy_init());
-  impl.multi = ThreadMultiPool().Take();
+  MultiPool* pool = ThreadMultiPool();
+  impl.multi = pool != nullptr ? pool->Take() : MultiPtr(curl_multi_init());
   if (!impl.easy || !impl.multi || !ConfigureEasy(impl.easy.get(), setup, &impl.headers)) return nullptr;
   CURL* easy = impl.easy.get();
   Impl* self = &impl;
