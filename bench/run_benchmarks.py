@@ -156,6 +156,17 @@ def download_figures(options):
     report("download_vs_curl", "MiB/s", plain, reference, "curl", 0.90, higher_is_better=True)
     report("download_with_progress_vs_curl", "MiB/s", progress, reference, "curl", 0.70, higher_is_better=True)
 
+    # A download writes each 10240-byte chunk before it reads the next; curl writes what one receive
+    # brings, about 100 KiB. What those writes alone cost, into the same folder:
+    writer = os.path.join(options.build, "bench", "velbrook_write_floor_bench")
+    pieces = {10240: [], 102400: []}
+    for _ in range(options.download_runs):
+        for piece, samples in pieces.items():
+            samples.append(run([writer, "--folder", folder, "--bytes", str(DOWNLOAD_BYTES), "--piece",
+                                str(piece)])["write_ms"])
+    for piece, samples in pieces.items():
+        note("writes alone of %d MiB in %d-byte pieces: ms %s" % (DOWNLOAD_BYTES >> 20, piece, spread(samples)))
+
 
 def run_figure(options):
     host = "127.0.0.1:%d" % options.port
